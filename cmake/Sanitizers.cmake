@@ -1,0 +1,10 @@
+# VESK_SANITIZE=address builds with ASan+UBSan, VESK_SANITIZE=thread with TSan.
+if(VESK_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(VESK_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT VESK_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "VESK_SANITIZE must be empty, 'address' or 'thread'")
+endif()

@@ -1,0 +1,70 @@
+// Profile (INI) files with the semantics of the Windows profile calls: sections and keys
+// matched without regard to case, a default when absent, reads cut to a buffer size, files
+// created on write, and every other section, key, comment and blank line kept on write.
+//
+// Threading: the free functions are safe from any thread (a process-wide lock serializes
+// writes against reads); a ProfileDocument belongs to one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk::profile {
+
+// Windows returns at most size - 1 characters; this is the size the system's readers use.
+inline constexpr std::size_t kDefaultBufferSize = 256;
+
+// An INI file held in memory, line by line, so that writing one key changes nothing else.
+class ProfileDocument final {
+public:
+    ProfileDocument() = default;
+    static ProfileDocument parse(std::string_view text);
+    // An absent or unreadable file gives an empty document.
+    static ProfileDocument load(const std::string& path);
+
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    std::vector<std::string> sectionNames() const;
+    std::vector<std::string> keyNames(std::string_view section) const;
+
+    void setValue(std::string_view section, std::string_view key, std::string_view value);
+    bool removeKey(std::string_view section, std::string_view key);
+    bool removeSection(std::string_view section);
+
+    std::string text() const;
+    // Writes the whole document through a temporary file and a rename. False on failure.
+    bool save(const std::string& path) const;
+
+private:
+    struct Line {
+        std::string raw;          // the line as read (without its line end)
+        std::string section;      // for a section header: its name
+        std::string key;          // for a key line: its name, trimmed
+        std::string value;        // for a key line: its value, trimmed and unquoted
+        enum class Kind { Other, Section, Key } kind = Kind::Other;
+    };
+    // Index of the section header, or lines.size() when absent.
+    std::size_t findSection(std::string_view section) const;
+    std::size_t sectionEnd(std::size_t header) const;
+
+    std::vector<Line> m_lines;
+};
+
+bool equalsIgnoreCase(std::string_view left, std::string_view right);
+
+// GetPrivateProfileString: the value cut to bufferSize - 1 characters, or the default
+// (cut the same way) when the file, section or key is absent.
+std::string readString(const std::string& path, std::string_view section, std::string_view key,
+                       std::string_view defaultValue, std::size_t bufferSize = kDefaultBufferSize);
+// GetPrivateProfileInt: the leading decimal number of the value (optional sign), 0 when the
+// value has no leading digits, the default when the key is absent.
+int readInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue);
+// WritePrivateProfileString: creates the file and the section as needed. False on failure.
+bool writeString(const std::string& path, std::string_view section, std::string_view key,
+                 std::string_view value);
+bool deleteKey(const std::string& path, std::string_view section, std::string_view key);
+bool deleteSection(const std::string& path, std::string_view section);
+
+} // namespace vesk::profile
