@@ -34,6 +34,7 @@ struct BodyConfig {
     int liveViewWidth = 1024;
     int liveViewHeight = 680;
     int physicalShutterDelayMs = -1;     // >= 0: the body's own button fires once after this delay
+    bool rejectsShutterButton = false;   // older bodies answer command 4 with 0x60
     std::map<CamPropertyID, PropertySetting> properties; // filled with defaults by makeDefaultBody
 };
 
@@ -83,6 +84,7 @@ struct Call {
     std::string function;     // "CamSetPropertyData", ...
     uint32_t property = 0;    // property ID, command code or status command, where one applies
     int64_t argument = 0;     // parameter or value written (first 32-bit word), where one applies
+    int64_t argument2 = 0;    // second 32-bit word of a value written (points), else 0
     CamError result = 0;
 };
 std::vector<Call> journal();
