@@ -12,7 +12,6 @@ set(VESK_TEST_ENVIRONMENT
   "XDG_RUNTIME_DIR=${VESK_TEST_HOME}/runtime"
   "QT_QPA_PLATFORM=offscreen"
   "VESK_REGISTRY=${VESK_TEST_HOME}/registry.ini"
-  "VESK_CAMERA_SIM="
   "TSAN_OPTIONS=ignore_noninstrumented_modules=1 halt_on_error=1 second_deadlock_stack=1"
   "ASAN_OPTIONS=detect_leaks=1"
   "UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1")
@@ -23,8 +22,11 @@ function(vesk_add_gtest)
   cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock GTest::gtest_main vesk_warnings)
+  # Tests run (and are discovered) through `cmake -E env`, which gives every test the
+  # isolated environment above whoever runs them; the simulated camera starts from its
+  # built-in world.
+  set_target_properties(${ARG_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_COMMAND};-E;env;--unset=VESK_CAMERA_SIM;${VESK_TEST_ENVIRONMENT}")
   include(GoogleTest)
-  gtest_discover_tests(${ARG_NAME}
-    PROPERTIES ENVIRONMENT "${VESK_TEST_ENVIRONMENT}"
-    DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
