@@ -1,0 +1,34 @@
+// The control's configuration reader.
+#include "control/ControlConfig.h"
+
+#include "control/HostSettings.h"
+#include "control/LogFile.h"
+#include "control/Prompt.h"
+
+namespace control {
+
+namespace {
+constexpr const char* kTag = "CTL ProcessConfig";
+constexpr const char* kSystemGroup = "0";
+} // namespace
+
+int ProcessConfig(ControlSettings& settings, const automation::Variant& config, std::string_view parentGroupId)
+{
+    settings.ED_BodyID.clear();
+    try {
+        HostSettingsReader reader(kTag, MissingSettingsReader::TreatAsAbsent);
+        if (const auto folder = reader.GetSetting(config, kSystemGroup, "ImportTempPath"))
+            logFile().setFolder(withTrailingSeparator(*folder));
+        if (const auto level = reader.GetSetting(config, kSystemGroup, "DebugLogLevel"))
+            logFile().setLevel(leadingNumber(*level));
+        applyNonEmptyText(reader.GetSetting(config, parentGroupId, "ED_BodyID"), settings.ED_BodyID);
+    } catch (const automation::AutomationError& error) {
+        const std::string text = automation::errorMessage(error.code());
+        logFile().Write(kTag, text, 1);
+        currentPrompt().show(text, PromptButtons::Ok);
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace control

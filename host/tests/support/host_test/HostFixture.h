@@ -1,0 +1,55 @@
+// Test fixture: a private folder and class registry with the real VeskHost module
+// registered, and a host configuration object whose store file lives in the folder.
+#pragma once
+
+#include "automation/Registry.h"
+#include "host/HostClasses.h"
+#include "profile/Profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace host_test {
+
+inline std::filesystem::path makeTemporaryFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vesk-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        return {};
+    return pattern;
+}
+
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = makeTemporaryFolder();
+        ASSERT_FALSE(m_folder.empty());
+        ::setenv("VESK_REGISTRY", (m_folder / "registry.ini").c_str(), 1);
+        ::unsetenv(host::kFaultEnvironmentVariable);
+        ASSERT_EQ(automation::registerModule(VESK_HOST_MODULE), automation::S_OK);
+        m_storePath = (m_folder / "host.ini").string();
+        m_config = automation::createObject(host::kConfigurationProgId);
+        automation::invokeByName(*m_config, "StorePath", automation::InvokeKind::PropertyPut, {automation::Variant(m_storePath)});
+    }
+    void TearDown() override
+    {
+        ::unsetenv(host::kFaultEnvironmentVariable);
+        std::filesystem::remove_all(m_folder);
+    }
+
+    void setSetting(const std::string& group, const std::string& key, const std::string& value) const
+    {
+        ASSERT_TRUE(vesk::profile::writeString(m_storePath, group, key, value));
+    }
+    automation::Variant config() const { return automation::Variant(m_config); }
+
+    std::filesystem::path m_folder;
+    std::string m_storePath;
+    automation::DispatchPtr m_config;
+};
+
+} // namespace host_test

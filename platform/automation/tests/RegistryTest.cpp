@@ -1,0 +1,103 @@
+// The class registry file and object creation through the real VeskHost module.
+#include "automation/Registry.h"
+#include "host/HostClasses.h"
+#include "host_test/HostFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using namespace automation;
+
+HResult codeOf(const auto& call)
+{
+    try {
+        call();
+    } catch (const AutomationError& error) {
+        return error.code();
+    }
+    return S_OK;
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = host_test::makeTemporaryFolder();
+        ASSERT_FALSE(m_folder.empty());
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+    std::filesystem::path m_folder;
+};
+
+TEST_F(Registry, PathFollowsTheEnvironment)
+{
+    ::setenv("VESK_REGISTRY", "/x/registry.ini", 1);
+    EXPECT_EQ(registryPath(), "/x/registry.ini");
+    ::unsetenv("VESK_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", "/config", 1);
+    EXPECT_EQ(registryPath(), "/config/Vesk/registry.ini");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", "/home/operator", 1);
+    EXPECT_EQ(registryPath(), "/home/operator/.config/Vesk/registry.ini");
+}
+
+// Register the real module (folders created), create by ProgID and class ID, unregister,
+// and creation must then fail as "class not registered".
+TEST_F(Registry, RoundTripWithTheHostModule)
+{
+    const std::filesystem::path registry = m_folder / "nested" / "Vesk" / "registry.ini";
+    ::setenv("VESK_REGISTRY", registry.c_str(), 1);
+    ASSERT_EQ(registerModule(VESK_HOST_MODULE), S_OK);
+    ASSERT_TRUE(std::filesystem::exists(registry));
+
+    const std::optional<ClassEntry> entry = findClass(host::kSettingsReaderProgId);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->classId, host::kSettingsReaderClassId);
+    EXPECT_EQ(entry->modulePath, std::filesystem::canonical(VESK_HOST_MODULE).string());
+    const DispatchPtr byProgId = createObject("vesk" "host.settingsreader");
+    ASSERT_TRUE(byProgId);
+    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), host::kGetSettingDispId);
+    EXPECT_TRUE(createObject(host::kObjectSetClassId));
+
+    ASSERT_EQ(unregisterModule(VESK_HOST_MODULE), S_OK);
+    EXPECT_FALSE(findClass(host::kSettingsReaderProgId));
+    EXPECT_EQ(codeOf([] { createObject(host::kSettingsReaderProgId); }), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(codeOf([] { createObject(host::kSettingsReaderClassId); }), REGDB_E_CLASSNOTREG);
+    // Objects created before unregistering keep working: the module stays loaded.
+    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), host::kGetSettingDispId);
+}
+
+// Unregistering one module must not touch the rest of the registry.
+TEST_F(Registry, UnregisterKeepsOtherEntries)
+{
+    const std::filesystem::path registry = m_folder / "registry.ini";
+    ::setenv("VESK_REGISTRY", registry.c_str(), 1);
+    std::ofstream(registry) << "; hand-written\n[ProgIDs]\nOther.Class={00000000-0000-0000-0000-000000000001}\n";
+    ASSERT_EQ(registerModule(VESK_HOST_MODULE), S_OK);
+    ASSERT_EQ(unregisterModule(VESK_HOST_MODULE), S_OK);
+    std::ifstream file(registry);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "; hand-written\n[ProgIDs]\nOther.Class={00000000-0000-0000-0000-000000000001}\n");
+}
+
+TEST_F(Registry, CreationFailuresCarryTheirCodes)
+{
+    const std::filesystem::path registry = m_folder / "registry.ini";
+    ::setenv("VESK_REGISTRY", registry.c_str(), 1);
+    std::ofstream(registry) << "[ProgIDs]\n"
+                               "Gone.Class={00000000-0000-0000-0000-00000000000A}\n"
+                               "Wrong.Class={5B0F1C2A-7E43-4D8B-9A61-2C3E4F5A6BFF}\n"
+                               "[{00000000-0000-0000-0000-00000000000A}]\n"
+                               "Module="
+                            << (m_folder / "libMissing.so").string()
+                            << "\n[{5B0F1C2A-7E43-4D8B-9A61-2C3E4F5A6BFF}]\nModule=" << VESK_HOST_MODULE << "\n";
+    EXPECT_EQ(codeOf([] { createObject("Nobody.Class"); }), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(codeOf([] { createObject("Gone.Class"); }), CO_E_DLLNOTFOUND);
+    EXPECT_EQ(codeOf([] { createObject("Wrong.Class"); }), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(registerModule((m_folder / "libMissing.so").string()), CO_E_DLLNOTFOUND);
+}
+
+} // namespace

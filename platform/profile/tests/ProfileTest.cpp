@@ -1,0 +1,161 @@
+// Windows profile semantics of the INI reader and writer.
+#include "profile/Profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vesk::profile;
+
+class ProfileFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vesk-profile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+        m_path = (m_folder / "settings.ini").string();
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    void writeFile(const std::string& text) const { std::ofstream(m_path, std::ios::binary) << text; }
+    std::string readFile() const
+    {
+        std::ifstream file(m_path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    fs::path m_folder;
+    std::string m_path;
+};
+
+// Guards against case-sensitive lookups: the system's keys are written in any case by hand.
+TEST_F(ProfileFile, SectionsAndKeysMatchWithoutRegardToCase)
+{
+    writeFile("[Panner Settings]\r\nCC_PannerDevice = Head 1 \r\n");
+    EXPECT_EQ(readString(m_path, "PANNER settings", "cc_pannerdevice", "none"), "Head 1");
+}
+
+TEST_F(ProfileFile, DefaultWhenFileSectionOrKeyIsAbsent)
+{
+    EXPECT_EQ(readString(m_path, "Settings", "ED_OkLabel", "&Ok"), "&Ok");  // no file
+    writeFile("[Settings]\nED_CancelLabel=Stop\n[Other]\nED_OkLabel=Wrong section\n");
+    EXPECT_EQ(readString(m_path, "Settings", "ED_OkLabel", "&Ok"), "&Ok");
+    EXPECT_EQ(readString(m_path, "Missing", "ED_CancelLabel", "Cancel"), "Cancel");
+    EXPECT_EQ(readInt(m_path, "Settings", "Absent", 42), 42);
+}
+
+// A present but empty value is a value, not an absent key.
+TEST_F(ProfileFile, EmptyValueIsNotTheDefault)
+{
+    writeFile("[Settings]\nED_OkLabel=\n");
+    EXPECT_EQ(readString(m_path, "Settings", "ED_OkLabel", "&Ok"), "");
+    EXPECT_EQ(readInt(m_path, "Settings", "ED_OkLabel", 7), 0);
+}
+
+// Reads return at most bufferSize - 1 characters, defaults included.
+TEST_F(ProfileFile, BufferLimitCutsValuesAndDefaults)
+{
+    writeFile("[S]\nlong=" + std::string(300, 'x') + "\nshort=abcdef\n");
+    EXPECT_EQ(readString(m_path, "S", "long", "").size(), kDefaultBufferSize - 1);
+    EXPECT_EQ(readString(m_path, "S", "short", "", 4), "abc");
+    EXPECT_EQ(readString(m_path, "S", "absent", "defaults", 4), "def");
+    EXPECT_EQ(readString(m_path, "S", "short", "", 0), "");
+}
+
+TEST_F(ProfileFile, OneMatchingPairOfQuotesIsDropped)
+{
+    writeFile("[S]\ndouble=\" spaced \"\nsingle='x'\nunmatched=\"x\nmixed=\"x'\n");
+    EXPECT_EQ(readString(m_path, "S", "double", ""), " spaced ");
+    EXPECT_EQ(readString(m_path, "S", "single", ""), "x");
+    EXPECT_EQ(readString(m_path, "S", "unmatched", ""), "\"x");
+    EXPECT_EQ(readString(m_path, "S", "mixed", ""), "\"x'");
+}
+
+// readInt takes the leading decimal number only; the integer settings rely on it.
+TEST_F(ProfileFile, ReadIntTakesTheLeadingDecimalNumber)
+{
+    writeFile("[S]\ntrailing=12abc\nnegative=-7\nplus=+5\ntext=abc\nsign=-\nwrapped=4294967295\nblank= 9 \n");
+    EXPECT_EQ(readInt(m_path, "S", "trailing", 1), 12);
+    EXPECT_EQ(readInt(m_path, "S", "negative", 1), -7);
+    EXPECT_EQ(readInt(m_path, "S", "plus", 1), 5);
+    EXPECT_EQ(readInt(m_path, "S", "text", 1), 0);
+    EXPECT_EQ(readInt(m_path, "S", "sign", 1), 0);
+    EXPECT_EQ(readInt(m_path, "S", "wrapped", 1), -1);
+    EXPECT_EQ(readInt(m_path, "S", "blank", 1), 9);
+}
+
+TEST_F(ProfileFile, WriteCreatesFileAndSection)
+{
+    ASSERT_TRUE(writeString(m_path, "Camera 1", "PhotoCount", "3"));
+    EXPECT_EQ(readString(m_path, "camera 1", "photocount", ""), "3");
+    EXPECT_EQ(readFile(), "[Camera 1]\nPhotoCount=3\n");
+}
+
+// Guards against a writer that rewrites the file from its parsed keys and loses the rest.
+TEST_F(ProfileFile, WriteChangesOnlyTheOneKey)
+{
+    writeFile("; photo counts\n"
+              "[A]\n"
+              "PhotoCount = 1\n"
+              "\n"
+              "# kept comment\n"
+              "ModelName=\"Body \"\n"
+              "[B]\n"
+              "PhotoCount=9\n");
+    ASSERT_TRUE(writeString(m_path, "a", "PHOTOCOUNT", "2"));
+    ASSERT_TRUE(writeString(m_path, "A", "Added", "new"));
+    EXPECT_EQ(readFile(), "; photo counts\n"
+                          "[A]\n"
+                          "PhotoCount=2\n"
+                          "\n"
+                          "# kept comment\n"
+                          "ModelName=\"Body \"\n"
+                          "Added=new\n"
+                          "[B]\n"
+                          "PhotoCount=9\n");
+    EXPECT_EQ(readString(m_path, "A", "ModelName", ""), "Body ");
+}
+
+TEST_F(ProfileFile, WriteIntoMissingFolderFails)
+{
+    EXPECT_FALSE(writeString((m_folder / "absent" / "x.ini").string(), "S", "k", "v"));
+}
+
+TEST_F(ProfileFile, DeleteKeyAndSection)
+{
+    writeFile("[A]\nx=1\ny=2\n[B]\nz=3\n");
+    EXPECT_TRUE(deleteKey(m_path, "a", "X"));
+    EXPECT_FALSE(deleteKey(m_path, "A", "x"));
+    EXPECT_TRUE(deleteSection(m_path, "b"));
+    EXPECT_EQ(readFile(), "[A]\ny=2\n");
+}
+
+// Guards against lost updates when several threads write the same file.
+TEST_F(ProfileFile, ConcurrentWritesAreAllKept)
+{
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([this, thread] {
+            for (int key = 0; key < 25; ++key)
+                writeString(m_path, "T" + std::to_string(thread), "k" + std::to_string(key), std::to_string(key));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    const ProfileDocument document = ProfileDocument::load(m_path);
+    for (int thread = 0; thread < 4; ++thread)
+        EXPECT_EQ(document.keyNames("T" + std::to_string(thread)).size(), 25u);
+}
+
+} // namespace
