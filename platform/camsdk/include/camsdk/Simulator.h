@@ -42,6 +42,7 @@ struct SimConfig {
     std::vector<BodyConfig> bodies;
     int propertyEventDelayMs = 10;   // delay between a write and its 0x101 event
     int downloadChunkBytes = 64 * 1024; // one progress call per chunk
+    int autofocusDelayMs = 100;      // live-view autofocus: time until the selected point is in focus
     std::string imageFilePrefix = "IMG_"; // shots are named IMG_0001.JPG, IMG_0002.JPG, ...
 };
 
@@ -68,6 +69,7 @@ void clearFaults();
 
 // Camera-side happenings, delivered from the SDK's event thread.
 void disconnect(int body = 0);                       // state event 0x301, later calls fail 0xC1
+void reconnect(int body = 0);                        // the body is back in the camera list (new handles work)
 void failNextAutofocus(int body = 0, CamError code = CAM_ERR_TAKE_PICTURE_AF_NG); // next shot raises 0x305 instead of a picture
 void pressPhysicalShutter(int body = 0, int delayMs = 0);  // as the operator pressing the button
 void setProperty(int body, CamPropertyID property, uint32_t value);   // raises 0x101

@@ -1,0 +1,255 @@
+// C entry points of the SDK: start and end, handles, camera list and sessions. Every call is
+// journaled and may be answered by an injected fault before it changes anything.
+// Threading: any thread; each call holds the state lock while it runs; no handler is called
+// from here.
+#include "Sdk.h"
+
+#include <cstdio>
+
+using camsdk::detail::Body;
+using camsdk::detail::CallRecord;
+using camsdk::detail::CameraData;
+using camsdk::detail::CameraListData;
+using camsdk::detail::Sdk;
+using camsdk::detail::sdk;
+using camsdk::detail::sessionBody;
+using camsdk::detail::takePicture;
+
+namespace {
+
+void schedulePhysicalShutter(Sdk& s, int index, int delayMs)
+{
+    s.events.post(std::chrono::milliseconds(delayMs), [index] {
+        Sdk& state = sdk();
+        std::unique_lock lock(state.mutex);
+        const Body* body = state.body(index);
+        if (body && body->connected) {
+            takePicture(lock, index, true);
+        }
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+CamError CamInitializeSDK(void)
+{
+    Sdk& s = sdk();
+    std::lock_guard lifecycle(s.lifecycleMutex);
+    const CallRecord call{"CamInitializeSDK"};
+    bool first = false;
+    {
+        std::lock_guard lock(s.mutex);
+        if (const auto fault = s.takeFault(call)) {
+            return s.record(call, *fault);
+        }
+        first = s.initializeDepth == 0;
+    }
+    if (first) {
+        s.events.start();
+    }
+    std::lock_guard lock(s.mutex);
+    if (s.initializeDepth++ == 0) {
+        s.ensureWorld();
+        s.nextImageNumber = 1;
+        for (Body& body : s.bodies) {
+            body.physicalShutterScheduled = false;
+            body.sessionOpen = false;
+        }
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamTerminateSDK(void)
+{
+    Sdk& s = sdk();
+    std::lock_guard lifecycle(s.lifecycleMutex);
+    const CallRecord call{"CamTerminateSDK"};
+    {
+        std::lock_guard lock(s.mutex);
+        if (const auto fault = s.takeFault(call)) {
+            return s.record(call, *fault);
+        }
+        if (s.initializeDepth == 0 || --s.initializeDepth > 0) {
+            return s.record(call, CAM_ERR_OK);
+        }
+        s.liveAtLastTerminate = s.handles.liveCount();
+        if (s.liveAtLastTerminate > 0) {
+            std::fprintf(stderr, "camsdk: CamTerminateSDK with %zu live handle(s)\n", s.liveAtLastTerminate);
+        }
+        for (Body& body : s.bodies) {
+            body.handlers = {};
+            body.sessionOpen = false;
+            ++body.autofocusGeneration;
+        }
+        s.record(call, CAM_ERR_OK);
+    }
+    // Pending events are dropped; a handler still running is waited for.
+    s.events.stop();
+    return CAM_ERR_OK;
+}
+
+CamError CamRelease(CamBaseRef ref)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamRelease"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!s.handles.release(ref)) {
+        ++s.invalidReleases;
+        return s.record(call, CAM_ERR_INVALID_HANDLE);
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetCameraList(CamCameraListRef* outList)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetCameraList"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    if (!outList) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    CameraListData list;
+    for (size_t index = 0; index < s.bodies.size(); ++index) {
+        if (s.bodies[index].connected) {
+            list.bodies.push_back(static_cast<int>(index));
+        }
+    }
+    *outList = s.handles.add(std::move(list));
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetChildCount(CamBaseRef parent, int32_t* outCount)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetChildCount"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    const auto* list = s.handles.findAs<CameraListData>(parent);
+    if (!list) {
+        return s.record(call, CAM_ERR_INVALID_HANDLE);
+    }
+    if (!outCount) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    *outCount = static_cast<int32_t>(list->bodies.size());
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetChildAtIndex(CamBaseRef parent, int32_t index, CamBaseRef* outChild)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetChildAtIndex", 0, index};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    const auto* list = s.handles.findAs<CameraListData>(parent);
+    if (!list) {
+        return s.record(call, CAM_ERR_INVALID_HANDLE);
+    }
+    if (!outChild) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    if (index < 0 || static_cast<size_t>(index) >= list->bodies.size()) {
+        return s.record(call, CAM_ERR_INVALID_INDEX);
+    }
+    const int body = list->bodies[static_cast<size_t>(index)];
+    if (!s.body(body) || !s.body(body)->connected) {
+        return s.record(call, CAM_ERR_COMM_DISCONNECTED);
+    }
+    *outChild = s.handles.add(CameraData{body});
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetDeviceInfo"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    if (!outInfo) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    *outInfo = CamDeviceInfo{};
+    std::snprintf(outInfo->szPortName, sizeof outInfo->szPortName, "%s", body->config().port.c_str());
+    std::snprintf(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, "%s",
+                  body->config().modelName.c_str());
+    outInfo->deviceSubType = body->config().deviceSubType;
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamOpenSession(CamCameraRef camera)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamOpenSession"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    body->sessionOpen = true;
+    const int delay = body->config().physicalShutterDelayMs;
+    if (delay >= 0 && !body->physicalShutterScheduled) {
+        body->physicalShutterScheduled = true;
+        schedulePhysicalShutter(s, index, delay);
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamCloseSession(CamCameraRef camera)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamCloseSession"};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    body->sessionOpen = false;
+    return s.record(call, CAM_ERR_OK);
+}
+
+} // extern "C"

@@ -1,0 +1,383 @@
+// C entry points of the SDK for properties, commands and event handler registration. Every
+// call is journaled and may be answered by an injected fault before it changes anything.
+// Threading: any thread; each call holds the state lock while it runs, except while it
+// renders a picture; no handler is called from here.
+#include "Sdk.h"
+
+#include <cstring>
+
+using camsdk::detail::Body;
+using camsdk::detail::CallRecord;
+using camsdk::detail::EvfImageData;
+using camsdk::detail::PropertyBytes;
+using camsdk::detail::Sdk;
+using camsdk::detail::sdk;
+using camsdk::detail::sessionBody;
+using camsdk::detail::takePicture;
+
+namespace {
+
+std::vector<uint8_t> bytesOf(const void* data, size_t size)
+{
+    const auto* begin = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(begin, begin + size);
+}
+
+// Properties a live-view image answers after a download.
+std::optional<PropertyBytes> evfProperty(const EvfImageData& image, CamPropertyID property)
+{
+    switch (property) {
+    case CAM_PROP_EVF_ZOOM:
+        return PropertyBytes{CAM_DATATYPE_UINT32, bytesOf(&image.zoom, sizeof image.zoom)};
+    case CAM_PROP_EVF_ZOOM_RECT:
+        return PropertyBytes{CAM_DATATYPE_RECT, bytesOf(&image.zoomRect, sizeof image.zoomRect)};
+    case CAM_PROP_EVF_COORDINATE_SYSTEM:
+        return PropertyBytes{CAM_DATATYPE_SIZE, bytesOf(&image.coordinateSystem, sizeof image.coordinateSystem)};
+    case CAM_PROP_EVF_IMAGE_POSITION:
+        return PropertyBytes{CAM_DATATYPE_POINT, bytesOf(&image.imagePosition, sizeof image.imagePosition)};
+    default:
+        return std::nullopt;
+    }
+}
+
+// The property value behind a camera (with an open session) or a live-view image.
+CamError propertyOf(Sdk& s, CamBaseRef ref, CamPropertyID property, PropertyBytes& out)
+{
+    if (const auto* image = s.handles.findAs<std::shared_ptr<EvfImageData>>(ref)) {
+        auto value = evfProperty(**image, property);
+        if (!value) {
+            return CAM_ERR_PROPERTIES_UNAVAILABLE;
+        }
+        out = std::move(*value);
+        return CAM_ERR_OK;
+    }
+    if (!s.handles.find(ref)) {
+        return CAM_ERR_INVALID_HANDLE;
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, ref, index, body)) {
+        return error == CAM_ERR_INVALID_HANDLE ? CamError{CAM_ERR_PROPERTIES_UNAVAILABLE} : error;
+    }
+    if (!body->sessionOpen) {
+        return CAM_ERR_SESSION_NOT_OPEN;
+    }
+    auto value = body->read(property);
+    if (!value) {
+        return CAM_ERR_PROPERTIES_UNAVAILABLE;
+    }
+    out = std::move(*value);
+    return CAM_ERR_OK;
+}
+
+CamError evfAutofocus(Sdk& s, int index, Body& body, int32_t parameter)
+{
+    if (parameter != CAM_EVF_AF_ON && parameter != CAM_EVF_AF_OFF) {
+        return CAM_ERR_INVALID_PARAMETER;
+    }
+    const uint64_t generation = ++body.autofocusGeneration;
+    if (parameter == CAM_EVF_AF_OFF) {
+        body.setJustFocus(false);
+        s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_FOCUS_INFO, 0,
+                             s.config.propertyEventDelayMs);
+        return CAM_ERR_OK;
+    }
+    s.events.post(std::chrono::milliseconds(s.config.autofocusDelayMs), [index, generation] {
+        Sdk& state = sdk();
+        std::lock_guard lock(state.mutex);
+        Body* target = state.body(index);
+        if (!target || !target->connected || target->autofocusGeneration != generation) {
+            return;
+        }
+        target->setJustFocus(true);
+        state.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_FOCUS_INFO, 0, 0);
+    });
+    return CAM_ERR_OK;
+}
+
+} // namespace
+
+extern "C" {
+
+CamError CamGetPropertySize(CamBaseRef ref, CamPropertyID property, int32_t parameter,
+                            CamDataType* outDataType, uint32_t* outSize)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetPropertySize", property, parameter};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    PropertyBytes value;
+    if (const CamError error = propertyOf(s, ref, property, value)) {
+        return s.record(call, error);
+    }
+    if (!outDataType || !outSize) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    *outDataType = value.type;
+    *outSize = static_cast<uint32_t>(value.bytes.size());
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t parameter,
+                            uint32_t size, void* outData)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetPropertyData", property, parameter};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    PropertyBytes value;
+    if (const CamError error = propertyOf(s, ref, property, value)) {
+        return s.record(call, error);
+    }
+    if (!outData) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    if (size < value.bytes.size()) {
+        return s.record(call, CAM_ERR_INVALID_LENGTH);
+    }
+    std::memcpy(outData, value.bytes.data(), value.bytes.size());
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t parameter,
+                            uint32_t size, const void* data)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    CallRecord call{"CamSetPropertyData", property, parameter};
+    // The journal holds the value written: one unsigned word, or two signed words for a point.
+    if (data && size == sizeof(CamPoint)) {
+        CamPoint point{};
+        std::memcpy(&point, data, sizeof point);
+        call.argument = point.x;
+        call.argument2 = point.y;
+    } else if (data && size >= sizeof(uint32_t)) {
+        uint32_t value = 0;
+        std::memcpy(&value, data, sizeof value);
+        call.argument = value;
+    }
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    if (s.handles.findAs<std::shared_ptr<EvfImageData>>(ref)) {
+        return s.record(call, CAM_ERR_NOT_SUPPORTED);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, ref, index, body)) {
+        return s.record(call, error);
+    }
+    if (!data) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    if (const CamError error = body->write(property, data, size)) {
+        return s.record(call, error);
+    }
+    s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property, 0, s.config.propertyEventDelayMs);
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamGetPropertyDesc(CamBaseRef ref, CamPropertyID property, CamPropertyDesc* outDesc)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamGetPropertyDesc", property};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, ref, index, body)) {
+        return s.record(call, error);
+    }
+    if (!outDesc) {
+        return s.record(call, CAM_ERR_INVALID_POINTER);
+    }
+    if (!body->describe(property, *outDesc)) {
+        return s.record(call, CAM_ERR_PROPERTIES_UNAVAILABLE);
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command, int32_t parameter)
+{
+    Sdk& s = sdk();
+    std::unique_lock lock(s.mutex);
+    const CallRecord call{"CamSendCommand", command, parameter};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    switch (command) {
+    case CAM_COMMAND_TAKE_PICTURE:
+        takePicture(lock, index, true);
+        return s.record(call, CAM_ERR_OK);
+    case CAM_COMMAND_PRESS_SHUTTER_BUTTON:
+        if (body->config().rejectsShutterButton) {
+            return s.record(call, CAM_ERR_INVALID_PARAMETER);
+        }
+        switch (static_cast<uint32_t>(parameter)) {
+        case CAM_SHUTTER_BUTTON_OFF:
+        case CAM_SHUTTER_BUTTON_HALFWAY:
+        case CAM_SHUTTER_BUTTON_HALFWAY_NON_AF:
+            return s.record(call, CAM_ERR_OK);
+        case CAM_SHUTTER_BUTTON_COMPLETELY:
+        case CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF:
+            takePicture(lock, index, static_cast<uint32_t>(parameter) == CAM_SHUTTER_BUTTON_COMPLETELY);
+            return s.record(call, CAM_ERR_OK);
+        default:
+            return s.record(call, CAM_ERR_INVALID_PARAMETER);
+        }
+    case CAM_COMMAND_DO_EVF_AF:
+        return s.record(call, evfAutofocus(s, index, *body, parameter));
+    case CAM_COMMAND_DRIVE_LENS_EVF:
+        switch (static_cast<uint32_t>(parameter)) {
+        case CAM_DRIVE_LENS_NEAR1:
+        case CAM_DRIVE_LENS_NEAR2:
+        case CAM_DRIVE_LENS_NEAR3:
+        case CAM_DRIVE_LENS_FAR1:
+        case CAM_DRIVE_LENS_FAR2:
+        case CAM_DRIVE_LENS_FAR3:
+            return s.record(call, CAM_ERR_OK);
+        default:
+            return s.record(call, CAM_ERR_INVALID_PARAMETER);
+        }
+    default:
+        return s.record(call, CAM_ERR_NOT_SUPPORTED);
+    }
+}
+
+CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command, int32_t parameter)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamSendStatusCommand", command, parameter};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    if (command != CAM_STATUS_COMMAND_UI_LOCK && command != CAM_STATUS_COMMAND_UI_UNLOCK) {
+        return s.record(call, CAM_ERR_INVALID_PARAMETER);
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamSetCapacity", 0, capacity.numberOfFreeClusters, capacity.bytesPerSector};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = sessionBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
+                                    CamPropertyEventHandler handler, void* context)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamSetPropertyEventHandler", event};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    body->handlers.property = handler;
+    body->handlers.propertyEvent = event;
+    body->handlers.propertyContext = handler ? context : nullptr;
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
+                                  CamObjectEventHandler handler, void* context)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamSetObjectEventHandler", event};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    body->handlers.object = handler;
+    body->handlers.objectEvent = event;
+    body->handlers.objectContext = handler ? context : nullptr;
+    return s.record(call, CAM_ERR_OK);
+}
+
+CamError CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
+                                       CamStateEventHandler handler, void* context)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    const CallRecord call{"CamSetCameraStateEventHandler", event};
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (!started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    int index = 0;
+    Body* body = nullptr;
+    if (const CamError error = cameraBody(s, camera, index, body)) {
+        return s.record(call, error);
+    }
+    body->handlers.state = handler;
+    body->handlers.stateEvent = event;
+    body->handlers.stateContext = handler ? context : nullptr;
+    return s.record(call, CAM_ERR_OK);
+}
+
+} // extern "C"

@@ -1,0 +1,74 @@
+// One simulated camera body: its configuration, its property values and the state that calls
+// and camera-side happenings change (session, connection, live-view zoom, autofocus).
+//
+// Threading: not locked itself; the SDK's state lock guards every body.
+#pragma once
+
+#include "camsdk/CamSdk.h"
+#include "camsdk/Simulator.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace camsdk::detail {
+
+// A property value as the SDK hands it out: its data type and its bytes.
+struct PropertyBytes {
+    CamDataType type = CAM_DATATYPE_UNKNOWN;
+    std::vector<uint8_t> bytes;
+};
+
+struct Handlers {
+    CamPropertyEventHandler property = nullptr;
+    CamPropertyEvent propertyEvent = 0;
+    void* propertyContext = nullptr;
+    CamObjectEventHandler object = nullptr;
+    CamObjectEvent objectEvent = 0;
+    void* objectContext = nullptr;
+    CamStateEventHandler state = nullptr;
+    CamStateEvent stateEvent = 0;
+    void* stateContext = nullptr;
+};
+
+class Body final {
+public:
+    explicit Body(sim::BodyConfig config);
+
+    const sim::BodyConfig& config() const { return m_config; }
+
+    // Null when the body has no such property.
+    std::optional<PropertyBytes> read(CamPropertyID property) const;
+    // CAM_ERR_OK or the reason the write is refused; on success the value is stored.
+    CamError write(CamPropertyID property, const void* data, uint32_t size);
+    bool describe(CamPropertyID property, CamPropertyDesc& desc) const;
+
+    uint32_t value(CamPropertyID property) const;
+    bool hasProperty(CamPropertyID property) const;
+    void setValue(CamPropertyID property, uint32_t value);
+    void setAllowed(CamPropertyID property, std::vector<uint32_t> allowed);
+
+    CamSize coordinateSystem() const;
+    CamSize zoomSize() const;
+    CamRect zoomRect() const;
+    CamPoint zoomPosition() const { return m_zoomPosition; }
+    CamFocusInfo focusInfo() const;
+    void setJustFocus(bool focused) { m_justFocus = focused; }
+
+    bool connected = true;
+    bool sessionOpen = false;
+    bool physicalShutterScheduled = false;
+    std::optional<CamError> autofocusFailure;
+    uint64_t autofocusGeneration = 0;
+    uint32_t frameCounter = 0;
+    Handlers handlers;
+
+private:
+    CamPoint clampZoomPosition(CamPoint point) const;
+
+    sim::BodyConfig m_config;
+    CamPoint m_zoomPosition{};
+    bool m_justFocus = false;
+};
+
+} // namespace camsdk::detail

@@ -1,0 +1,90 @@
+// The SDK's process-wide state: the simulated world, the handle table, the journal, injected
+// faults and the event thread, with the functions that the C entry points share.
+//
+// Threading: `mutex` guards every member except `events` (locked by itself) and the
+// lifecycle, which `lifecycleMutex` serializes. No handler or callback is ever called while
+// `mutex` is held.
+#pragma once
+
+#include "Body.h"
+#include "EventThread.h"
+#include "HandleTable.h"
+#include "camsdk/Simulator.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace camsdk::detail {
+
+struct Fault {
+    std::string function;
+    CamError code = 0;
+    int remaining = 0;
+    std::optional<CamPropertyID> property;
+};
+
+// One entry of the journal in the making: what was asked.
+struct CallRecord {
+    const char* function;
+    uint32_t property = 0;
+    int64_t argument = 0;
+    int64_t argument2 = 0;
+};
+
+struct Sdk {
+    std::mutex lifecycleMutex;
+    std::mutex mutex;
+
+    bool worldLoaded = false;
+    sim::SimConfig config;
+    std::vector<Body> bodies;
+
+    HandleTable handles;
+    int initializeDepth = 0;
+    size_t invalidReleases = 0;
+    size_t liveAtLastTerminate = 0;
+    uint32_t nextImageNumber = 1;
+
+    std::vector<Fault> faults;
+    std::deque<sim::Call> journal;
+
+    EventThread events;
+
+    // Loads the world named by VESK_CAMERA_SIM (or the built-in one) unless one is loaded.
+    void ensureWorld();
+    void replaceWorld(const sim::SimConfig& newConfig);
+    // The injected result for this call, if a fault matches (and is used up by it).
+    std::optional<CamError> takeFault(const CallRecord& call);
+    CamError record(const CallRecord& call, CamError result);
+    Body* body(int index);
+
+    // Event raising, from the event thread after `delayMs`; dropped while the SDK is not started.
+    void raisePropertyEvent(int body, CamPropertyEvent event, CamPropertyID property,
+                            uint32_t parameter, int delayMs);
+    void raiseStateEvent(int body, CamStateEvent event, uint32_t parameter, int delayMs);
+    // The handle for the item is made at delivery, and only when a handler takes it.
+    void raiseObjectEvent(int body, CamObjectEvent event, std::shared_ptr<ItemData> item, int delayMs);
+};
+
+Sdk& sdk();
+
+// Calls other than releases and stream reads need a started SDK.
+inline bool started(const Sdk& s)
+{
+    return s.initializeDepth > 0;
+}
+
+// The body behind a camera handle: CAM_ERR_INVALID_HANDLE for a handle that is not a live
+// camera, CAM_ERR_COMM_DISCONNECTED when its body has gone.
+CamError cameraBody(Sdk& s, CamBaseRef ref, int& index, Body*& body);
+// As cameraBody, and CAM_ERR_SESSION_NOT_OPEN when the body's session is not open.
+CamError sessionBody(Sdk& s, CamBaseRef ref, int& index, Body*& body);
+
+// Makes a picture on `body` (or announces an autofocus failure instead, when one is armed and
+// the shot uses autofocus). Called with `lock` held; releases it while rendering.
+void takePicture(std::unique_lock<std::mutex>& lock, int body, bool withAutofocus);
+
+} // namespace camsdk::detail

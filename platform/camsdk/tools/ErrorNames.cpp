@@ -1,0 +1,147 @@
+// Names of the camera SDK's error codes.
+// Threading: constant strings, any thread.
+#include "ErrorNames.h"
+
+namespace camsdk::tools {
+
+const char* errorName(CamError code)
+{
+    switch (code) {
+    case CAM_ERR_OK:
+        return "CAM_ERR_OK";
+    case CAM_ERR_UNIMPLEMENTED:
+        return "CAM_ERR_UNIMPLEMENTED";
+    case CAM_ERR_INTERNAL_ERROR:
+        return "CAM_ERR_INTERNAL_ERROR";
+    case CAM_ERR_MEM_ALLOC_FAILED:
+        return "CAM_ERR_MEM_ALLOC_FAILED";
+    case CAM_ERR_MEM_FREE_FAILED:
+        return "CAM_ERR_MEM_FREE_FAILED";
+    case CAM_ERR_OPERATION_CANCELLED:
+        return "CAM_ERR_OPERATION_CANCELLED";
+    case CAM_ERR_INCOMPATIBLE_VERSION:
+        return "CAM_ERR_INCOMPATIBLE_VERSION";
+    case CAM_ERR_NOT_SUPPORTED:
+        return "CAM_ERR_NOT_SUPPORTED";
+    case CAM_ERR_UNEXPECTED_EXCEPTION:
+        return "CAM_ERR_UNEXPECTED_EXCEPTION";
+    case CAM_ERR_PROTECTION_VIOLATION:
+        return "CAM_ERR_PROTECTION_VIOLATION";
+    case CAM_ERR_MISSING_SUBCOMPONENT:
+        return "CAM_ERR_MISSING_SUBCOMPONENT";
+    case CAM_ERR_SELECTION_UNAVAILABLE:
+        return "CAM_ERR_SELECTION_UNAVAILABLE";
+    case CAM_ERR_FILE_IO_ERROR:
+        return "CAM_ERR_FILE_IO_ERROR";
+    case CAM_ERR_FILE_TOO_MANY_OPEN:
+        return "CAM_ERR_FILE_TOO_MANY_OPEN";
+    case CAM_ERR_FILE_NOT_FOUND:
+        return "CAM_ERR_FILE_NOT_FOUND";
+    case CAM_ERR_FILE_OPEN_ERROR:
+        return "CAM_ERR_FILE_OPEN_ERROR";
+    case CAM_ERR_FILE_CLOSE_ERROR:
+        return "CAM_ERR_FILE_CLOSE_ERROR";
+    case CAM_ERR_FILE_SEEK_ERROR:
+        return "CAM_ERR_FILE_SEEK_ERROR";
+    case CAM_ERR_FILE_TELL_ERROR:
+        return "CAM_ERR_FILE_TELL_ERROR";
+    case CAM_ERR_FILE_READ_ERROR:
+        return "CAM_ERR_FILE_READ_ERROR";
+    case CAM_ERR_FILE_WRITE_ERROR:
+        return "CAM_ERR_FILE_WRITE_ERROR";
+    case CAM_ERR_FILE_PERMISSION_ERROR:
+        return "CAM_ERR_FILE_PERMISSION_ERROR";
+    case CAM_ERR_FILE_DISK_FULL_ERROR:
+        return "CAM_ERR_FILE_DISK_FULL_ERROR";
+    case CAM_ERR_FILE_ALREADY_EXISTS:
+        return "CAM_ERR_FILE_ALREADY_EXISTS";
+    case CAM_ERR_FILE_FORMAT_UNRECOGNIZED:
+        return "CAM_ERR_FILE_FORMAT_UNRECOGNIZED";
+    case CAM_ERR_FILE_DATA_CORRUPT:
+        return "CAM_ERR_FILE_DATA_CORRUPT";
+    case CAM_ERR_FILE_NAMING_NA:
+        return "CAM_ERR_FILE_NAMING_NA";
+    case CAM_ERR_PROPERTIES_UNAVAILABLE:
+        return "CAM_ERR_PROPERTIES_UNAVAILABLE";
+    case CAM_ERR_PROPERTIES_MISMATCH:
+        return "CAM_ERR_PROPERTIES_MISMATCH";
+    case CAM_ERR_PROPERTIES_NOT_LOADED:
+        return "CAM_ERR_PROPERTIES_NOT_LOADED";
+    case CAM_ERR_INVALID_PARAMETER:
+        return "CAM_ERR_INVALID_PARAMETER";
+    case CAM_ERR_INVALID_HANDLE:
+        return "CAM_ERR_INVALID_HANDLE";
+    case CAM_ERR_INVALID_POINTER:
+        return "CAM_ERR_INVALID_POINTER";
+    case CAM_ERR_INVALID_INDEX:
+        return "CAM_ERR_INVALID_INDEX";
+    case CAM_ERR_INVALID_LENGTH:
+        return "CAM_ERR_INVALID_LENGTH";
+    case CAM_ERR_INVALID_FN_POINTER:
+        return "CAM_ERR_INVALID_FN_POINTER";
+    case CAM_ERR_INVALID_SORT_FN:
+        return "CAM_ERR_INVALID_SORT_FN";
+    case CAM_ERR_DEVICE_NOT_FOUND:
+        return "CAM_ERR_DEVICE_NOT_FOUND";
+    case CAM_ERR_DEVICE_BUSY:
+        return "CAM_ERR_DEVICE_BUSY";
+    case CAM_ERR_DEVICE_INVALID:
+        return "CAM_ERR_DEVICE_INVALID";
+    case CAM_ERR_DEVICE_EMERGENCY:
+        return "CAM_ERR_DEVICE_EMERGENCY";
+    case CAM_ERR_DEVICE_MEMORY_FULL:
+        return "CAM_ERR_DEVICE_MEMORY_FULL";
+    case CAM_ERR_DEVICE_INTERNAL_ERROR:
+        return "CAM_ERR_DEVICE_INTERNAL_ERROR";
+    case CAM_ERR_DEVICE_INVALID_PARAMETER:
+        return "CAM_ERR_DEVICE_INVALID_PARAMETER";
+    case CAM_ERR_DEVICE_NO_DISK:
+        return "CAM_ERR_DEVICE_NO_DISK";
+    case CAM_ERR_DEVICE_DISK_ERROR:
+        return "CAM_ERR_DEVICE_DISK_ERROR";
+    case CAM_ERR_DEVICE_CF_GATE_CHANGED:
+        return "CAM_ERR_DEVICE_CF_GATE_CHANGED";
+    case CAM_ERR_DEVICE_DIAL_CHANGED:
+        return "CAM_ERR_DEVICE_DIAL_CHANGED";
+    case CAM_ERR_DEVICE_NOT_INSTALLED:
+        return "CAM_ERR_DEVICE_NOT_INSTALLED";
+    case CAM_ERR_DEVICE_STAY_AWAKE:
+        return "CAM_ERR_DEVICE_STAY_AWAKE";
+    case CAM_ERR_DEVICE_NOT_RELEASED:
+        return "CAM_ERR_DEVICE_NOT_RELEASED";
+    case CAM_ERR_COMM_PORT_IS_IN_USE:
+        return "CAM_ERR_COMM_PORT_IS_IN_USE";
+    case CAM_ERR_COMM_DISCONNECTED:
+        return "CAM_ERR_COMM_DISCONNECTED";
+    case CAM_ERR_COMM_DEVICE_INCOMPATIBLE:
+        return "CAM_ERR_COMM_DEVICE_INCOMPATIBLE";
+    case CAM_ERR_COMM_BUFFER_FULL:
+        return "CAM_ERR_COMM_BUFFER_FULL";
+    case CAM_ERR_COMM_USB_BUS_ERR:
+        return "CAM_ERR_COMM_USB_BUS_ERR";
+    case CAM_ERR_TAKE_PICTURE_AF_NG:
+        return "CAM_ERR_TAKE_PICTURE_AF_NG";
+    case CAM_ERR_TAKE_PICTURE_RESERVED:
+        return "CAM_ERR_TAKE_PICTURE_RESERVED";
+    case CAM_ERR_TAKE_PICTURE_MIRROR_UP_NG:
+        return "CAM_ERR_TAKE_PICTURE_MIRROR_UP_NG";
+    case CAM_ERR_TAKE_PICTURE_SENSOR_CLEANING_NG:
+        return "CAM_ERR_TAKE_PICTURE_SENSOR_CLEANING_NG";
+    case CAM_ERR_TAKE_PICTURE_SILENCE_NG:
+        return "CAM_ERR_TAKE_PICTURE_SILENCE_NG";
+    case CAM_ERR_TAKE_PICTURE_NO_CARD_NG:
+        return "CAM_ERR_TAKE_PICTURE_NO_CARD_NG";
+    case CAM_ERR_TAKE_PICTURE_CARD_NG:
+        return "CAM_ERR_TAKE_PICTURE_CARD_NG";
+    case CAM_ERR_TAKE_PICTURE_CARD_PROTECT_NG:
+        return "CAM_ERR_TAKE_PICTURE_CARD_PROTECT_NG";
+    case CAM_ERR_SESSION_NOT_OPEN:
+        return "CAM_ERR_SESSION_NOT_OPEN";
+    case CAM_ERR_OBJECT_NOTREADY:
+        return "CAM_ERR_OBJECT_NOTREADY";
+    default:
+        return "unknown error";
+    }
+}
+
+} // namespace camsdk::tools
