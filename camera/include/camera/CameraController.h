@@ -1,0 +1,48 @@
+// The listener of every action: turns each action string into a queued camera command, or for
+// "closing" stops the worker. It owns the processor and shares the model with the driver.
+//
+// Threading: actionPerformed is called from any thread (the dialog's, the SDK's event
+// thread); it only queues under the processor's lock, except "closing", which blocks up to
+// 5 s. run and the destructor are called from the owner's thread.
+#pragma once
+
+#include "camera/ActionEvents.h"
+#include "camera/CameraModel.h"
+#include "camera/Command.h"
+#include "camera/Processor.h"
+
+#include <memory>
+#include <optional>
+
+namespace camera {
+
+class CameraController final : public ActionListener {
+public:
+    static constexpr int32_t focusBoxStep = 128;
+
+    explicit CameraController(std::shared_ptr<CameraModel> model);
+    // Ends the worker if it still runs (waiting for it), then discards the queue.
+    ~CameraController() override = default;
+
+    void actionPerformed(const ActionEvent& event) override;
+
+    // Starts the worker and queues the opening of the session.
+    void run();
+    // Queues at the back; false when nothing was queued (null, or the lock timed out).
+    bool postCommand(std::unique_ptr<Command> command);
+
+    CameraModel* model() const { return m_model.get(); }
+
+private:
+    // Nothing is queued for a value action without an argument.
+    void setProperty(CamPropertyID property, std::optional<uint32_t> value);
+    void setProperty(CamPropertyID property, uint32_t value);
+    void setProperty(CamPropertyID property, CamPoint value);
+    void moveFocusBox(int32_t dx, int32_t dy);
+
+    // Declared before the processor so that it outlives the worker thread.
+    std::shared_ptr<CameraModel> m_model;
+    Processor m_processor;
+};
+
+} // namespace camera

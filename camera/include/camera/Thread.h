@@ -1,0 +1,43 @@
+// Base of a class whose `run` is the body of one thread of its own; a derived class's
+// destructor must end that thread (`joinThread`) before its own members go.
+//
+// Threading: start, waitForEnd and joinThread are called from the owner's thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace camera {
+
+class Thread {
+public:
+    Thread() = default;
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+    virtual ~Thread();
+
+    virtual void run() = 0;
+
+    // True while a started thread has not been joined.
+    bool hasThread() const { return m_thread.joinable(); }
+    bool isCurrentThread() const { return m_thread.get_id() == std::this_thread::get_id(); }
+
+protected:
+    // Starts the thread with the default stack size; it calls `run`, then ends.
+    void startThread();
+    // Waits at most `timeout` for `run` to return; joins the thread and returns true when it
+    // has, else leaves the thread running and returns false.
+    bool waitForEnd(std::chrono::milliseconds timeout);
+    // Waits without a limit for the thread to end.
+    void joinThread();
+
+private:
+    std::thread m_thread;
+    std::mutex m_endMutex;
+    std::condition_variable m_endCondition;
+    bool m_ended = false;
+};
+
+} // namespace camera

@@ -1,0 +1,193 @@
+// The action dispatch table of the camera controller.
+//
+// Threading: see CameraController.h.
+#include "camera/CameraController.h"
+
+#include "camera/EvfCommands.h"
+#include "camera/PropertyCommands.h"
+#include "camera/SessionCommands.h"
+#include "camera/ShootingCommands.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <utility>
+
+namespace camera {
+namespace {
+
+// The 32-bit value an action's argument points to; none for a null argument.
+std::optional<uint32_t> valueOf(const ActionEvent& event)
+{
+    const auto* value = static_cast<const uint32_t*>(event.argument());
+    return value ? std::optional<uint32_t>(*value) : std::nullopt;
+}
+
+// Moves one coordinate by a step; a move down to below 0 stops at 0, a move up has no bound
+// other than the 32-bit range.
+int32_t moved(int32_t coordinate, int32_t step)
+{
+    const int64_t result = static_cast<int64_t>(coordinate) + step;
+    return static_cast<int32_t>(std::clamp<int64_t>(result, step < 0 ? 0 : INT32_MIN, INT32_MAX));
+}
+
+} // namespace
+
+CameraController::CameraController(std::shared_ptr<CameraModel> model) : m_model(std::move(model)) {}
+
+void CameraController::run()
+{
+    m_processor.start();
+    postCommand(std::make_unique<OpenSessionCommand>(m_model.get()));
+}
+
+bool CameraController::postCommand(std::unique_ptr<Command> command)
+{
+    return m_processor.enqueue(std::move(command));
+}
+
+void CameraController::setProperty(CamPropertyID property, std::optional<uint32_t> value)
+{
+    if (value) {
+        setProperty(property, *value);
+    }
+}
+
+void CameraController::setProperty(CamPropertyID property, uint32_t value)
+{
+    postCommand(std::make_unique<SetPropertyCommand<uint32_t>>(m_model.get(), property, value));
+}
+
+void CameraController::setProperty(CamPropertyID property, CamPoint value)
+{
+    postCommand(std::make_unique<SetPropertyCommand<CamPoint>>(m_model.get(), property, value));
+}
+
+void CameraController::moveFocusBox(int32_t dx, int32_t dy)
+{
+    CamPoint position = m_model->evfZoomPosition();
+    if (dx != 0) {
+        position.x = moved(position.x, dx);
+    }
+    if (dy != 0) {
+        position.y = moved(position.y, dy);
+    }
+    setProperty(CAM_PROP_EVF_ZOOM_POSITION, position);
+}
+
+void CameraController::actionPerformed(const ActionEvent& event)
+{
+    CameraModel* model = m_model.get();
+    const std::string& command = event.command();
+    void* argument = event.argument();
+
+    if (command == "opensession") {
+        postCommand(std::make_unique<OpenSessionCommand>(model));
+    } else if (command == "set_AEMode") {
+        setProperty(CAM_PROP_AE_MODE, valueOf(event));
+    } else if (command == "set_Av") {
+        setProperty(CAM_PROP_AV, valueOf(event));
+    } else if (command == "set_Tv") {
+        setProperty(CAM_PROP_TV, valueOf(event));
+    } else if (command == "set_ISOSpeed") {
+        setProperty(CAM_PROP_ISO_SPEED, valueOf(event));
+    } else if (command == "set_MeteringMode") {
+        setProperty(CAM_PROP_METERING_MODE, valueOf(event));
+    } else if (command == "set_ExposureCompensation") {
+        setProperty(CAM_PROP_EXPOSURE_COMPENSATION, valueOf(event));
+    } else if (command == "set_ImageQuality") {
+        setProperty(CAM_PROP_IMAGE_QUALITY, valueOf(event));
+    } else if (command == "pressingHalfway") {
+        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_HALFWAY));
+    } else if (command == "pressingCompletely") {
+        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_COMPLETELY));
+    } else if (command == "pressingOff") {
+        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_OFF));
+    } else if (command == "TakePicture") {
+        postCommand(std::make_unique<TakePictureCommand>(model));
+    } else if (command == "TakePictureNonAF") {
+        postCommand(std::make_unique<TakePictureNonAFCommand>(model));
+    } else if (command == "set_Capacity") {
+        if (argument) {
+            postCommand(std::make_unique<SetCapacityCommand>(model, *static_cast<const CamCapacity*>(argument)));
+        }
+    } else if (command == "set_PictureStyle") {
+        setProperty(CAM_PROP_PICTURE_STYLE, valueOf(event));
+    } else if (command == "set_WhiteBalance") {
+        setProperty(CAM_PROP_WHITE_BALANCE, valueOf(event));
+    } else if (command == "get_PropertyInfo") {
+        if (argument) {
+            const auto* words = static_cast<const uint32_t*>(argument);
+            postCommand(std::make_unique<GetPropertyCommand>(model, words[0], static_cast<int32_t>(words[1])));
+        }
+    } else if (command == "get_Property") {
+        if (const auto property = valueOf(event)) {
+            postCommand(std::make_unique<GetPropertyCommand>(model, *property, 0));
+        }
+    } else if (command == "get_PropertyDesc") {
+        if (const auto property = valueOf(event)) {
+            postCommand(std::make_unique<GetPropertyDescCommand>(model, *property));
+        }
+    } else if (command == "download") {
+        postCommand(std::make_unique<DownloadCommand>(model, static_cast<CamDirectoryItemRef>(argument)));
+    } else if (command == "shutDown") {
+        m_processor.enqueueFront(std::make_unique<NotifyCommand>(model, "shutDown"));
+    } else if (command == "closing") {
+        m_processor.setCloseCommand(std::make_unique<CloseSessionCommand>(model));
+        m_processor.stop();
+    } else if (command == "error") {
+        if (const auto code = valueOf(event)) {
+            postCommand(std::make_unique<NotifyCommand>(model, "error", *code));
+        }
+    } else if (command == "set_EvfMode") {
+        setProperty(CAM_PROP_EVF_MODE, valueOf(event));
+    } else if (command == "startEVF") {
+        postCommand(std::make_unique<StartEvfCommand>(model));
+    } else if (command == "endEVF") {
+        postCommand(std::make_unique<EndEvfCommand>(model));
+    } else if (command == "downloadEVF") {
+        postCommand(std::make_unique<DownloadEvfCommand>(model));
+    } else if (command == "focus_Near3") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR3));
+    } else if (command == "focus_Near2") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR2));
+    } else if (command == "focus_Near1") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR1));
+    } else if (command == "focus_Far3") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR3));
+    } else if (command == "focus_Far2") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR2));
+    } else if (command == "focus_Far1") {
+        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR1));
+    } else if (command == "evfFocusBox_Set") {
+        if (argument) {
+            setProperty(CAM_PROP_EVF_ZOOM_POSITION, *static_cast<const CamPoint*>(argument));
+        }
+    } else if (command == "evfFocusBox_Center") {
+        const CamSize size = model->evfCoordinateSystem();
+        if (size.width >= 1 && size.height >= 1) {
+            setProperty(CAM_PROP_EVF_ZOOM_POSITION,
+                        CamPoint{size.width / 2 - size.width / 10, size.height / 2 - size.height / 10});
+        }
+    } else if (command == "evfFocusBox_Up") {
+        moveFocusBox(0, -focusBoxStep);
+    } else if (command == "evfFocusBox_Down") {
+        moveFocusBox(0, focusBoxStep);
+    } else if (command == "evfFocusBox_Left") {
+        moveFocusBox(-focusBoxStep, 0);
+    } else if (command == "evfFocusBox_Right") {
+        moveFocusBox(focusBoxStep, 0);
+    } else if (command == "evfZoom_Full") {
+        setProperty(CAM_PROP_EVF_ZOOM, 1);
+    } else if (command == "evfZoom_Focus") {
+        setProperty(CAM_PROP_EVF_ZOOM, 5);
+    } else if (command == "set_EvfAfMode") {
+        setProperty(CAM_PROP_EVF_AF_MODE, valueOf(event));
+    } else if (command == "evfAfOn") {
+        postCommand(std::make_unique<DoEvfAfCommand>(model, CAM_EVF_AF_ON));
+    } else if (command == "evfAfOff") {
+        postCommand(std::make_unique<DoEvfAfCommand>(model, CAM_EVF_AF_OFF));
+    }
+}
+
+} // namespace camera

@@ -1,0 +1,143 @@
+// Shots and downloads of the new image file.
+//
+// Threading: worker thread only; `downloadProgress` runs on the thread of CamDownload.
+#include "camera/ShootingCommands.h"
+
+#include "CameraCalls.h"
+#include "camera/CameraModel.h"
+
+#include <cstring>
+
+namespace camera {
+namespace {
+
+CamError shoot(CameraModel& model, uint32_t shutterState)
+{
+    CamError result = CAM_ERR_OK;
+    {
+        // The shot is made whether or not the lock succeeded.
+        calls::LegacyUiLock uiLock(model);
+        result = CamSendCommand(model.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, static_cast<int32_t>(shutterState));
+        if (result == CAM_ERR_INVALID_PARAMETER) {
+            // Bodies without the shutter-button command take the plain picture command.
+            result = CamSendCommand(model.camera(), CAM_COMMAND_TAKE_PICTURE, 0);
+        } else {
+            CamSendCommand(model.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_OFF);
+        }
+    }
+    return result;
+}
+
+void reportShot(CameraModel& model, CamError result)
+{
+    if (result == CAM_ERR_DEVICE_BUSY) {
+        calls::notifyBusy(model);
+    } else if (result != CAM_ERR_OK) {
+        calls::notifyError(model, result);
+    }
+}
+
+} // namespace
+
+bool TakePictureCommand::execute()
+{
+    reportShot(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY));
+    return true;
+}
+
+bool TakePictureNonAFCommand::execute()
+{
+    reportShot(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF));
+    return true;
+}
+
+bool PressShutterButtonCommand::execute()
+{
+    const CamError result = CamSendCommand(m_model->camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, static_cast<int32_t>(m_state));
+    reportShot(*m_model, result);
+    return true;
+}
+
+DownloadCommand::~DownloadCommand()
+{
+    releaseItem();
+}
+
+void DownloadCommand::releaseItem()
+{
+    if (m_item) {
+        CamRelease(m_item);
+        m_item = nullptr;
+    }
+}
+
+std::string DownloadCommand::localFileName(const std::string& cameraName)
+{
+    // Folder parts would place the file outside the current folder.
+    const std::size_t separator = cameraName.find_last_of("/\\");
+    std::string name = separator == std::string::npos ? cameraName : cameraName.substr(separator + 1);
+    if (name == "." || name == "..") {
+        name.clear();
+    }
+    return name;
+}
+
+bool DownloadCommand::execute()
+{
+    CameraModel& model = *m_model;
+    CamDirectoryItemInfo info{};
+    CamStreamRef stream = nullptr;
+    std::string fileName;
+    CamError result = CamGetDirectoryItemInfo(m_item, &info);
+    if (result == CAM_ERR_OK) {
+        fileName = localFileName(std::string(info.szFileName, strnlen(info.szFileName, sizeof info.szFileName)));
+        if (fileName.empty()) {
+            result = CAM_ERR_FILE_NAMING_NA;
+        }
+    }
+    if (result == CAM_ERR_OK) {
+        model.notifyObservers("DownloadStart", fileName.data());
+        result = CamCreateFileStream(fileName.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS,
+                                     CAM_ACCESS_READ_WRITE, &stream);
+        if (result == CAM_ERR_OK) {
+            result = CamSetProgressCallback(stream, &DownloadCommand::downloadProgress,
+                                            CAM_PROGRESS_OPTION_PERIODICALLY, this);
+        }
+        if (result == CAM_ERR_OK) {
+            result = CamDownload(m_item, info.size, stream);
+        }
+        if (result == CAM_ERR_OK) {
+            result = CamDownloadComplete(m_item);
+        }
+    }
+    if (m_item) {
+        const CamError released = CamRelease(m_item);
+        m_item = nullptr;
+        if (result == CAM_ERR_OK) {
+            result = released;
+        }
+    }
+    if (stream) {
+        const CamError released = CamRelease(stream);
+        if (result == CAM_ERR_OK) {
+            result = released;
+        }
+    }
+    if (result == CAM_ERR_OK) {
+        model.notifyObservers("DownloadComplete", fileName.data());
+    } else {
+        calls::notifyError(model, result);
+    }
+    return true;
+}
+
+CamError DownloadCommand::downloadProgress(uint32_t percent, void* context, int32_t* /*cancel*/)
+{
+    auto* command = static_cast<DownloadCommand*>(context);
+    if (command) {
+        command->m_model->notifyObservers("ProgressReport", &percent);
+    }
+    return CAM_ERR_OK;
+}
+
+} // namespace camera

@@ -1,0 +1,127 @@
+// Live-view commands against the simulated camera: output-device bits, the depth-of-field
+// preview, frames and the ownership of their streams.
+#include "CameraTestSupport.h"
+
+#include "camera/EvfCommands.h"
+#include "camera/PropertyCommands.h"
+
+#include <thread>
+
+namespace camera::test {
+namespace {
+
+using EvfCommandTest = CameraTest;
+
+std::vector<std::pair<uint32_t, int64_t>> propertyWrites()
+{
+    std::vector<std::pair<uint32_t, int64_t>> writes;
+    for (const auto& call : camsdk::sim::journal()) {
+        if (call.function == "CamSetPropertyData") {
+            writes.emplace_back(call.property, call.argument);
+        }
+    }
+    return writes;
+}
+
+using Writes = std::vector<std::pair<uint32_t, int64_t>>;
+
+// Guards against starting live view dropping output bits already set, or rewriting a mode that is on.
+TEST_F(EvfCommandTest, StartKeepsOtherOutputBitsAndSetsTheModeOnlyWhenOff)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_MODE, 1);
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 0x10);
+    StartEvfCommand(model.get()).execute();
+    EXPECT_EQ(propertyWrites(), (Writes{{CAM_PROP_EVF_OUTPUT_DEVICE, 0x13}}));
+
+    camsdk::sim::clearJournal();
+    model->setPropertyUInt32(CAM_PROP_EVF_MODE, 0);
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 0);
+    EXPECT_TRUE(StartEvfCommand(model.get()).execute());
+    EXPECT_EQ(propertyWrites(), (Writes{{CAM_PROP_EVF_MODE, 1}, {CAM_PROP_EVF_OUTPUT_DEVICE, 3}}));
+}
+
+// Guards against ending live view with the depth-of-field preview still on, or without its pause.
+TEST_F(EvfCommandTest, EndSwitchesPreviewOffWaitsThenClearsTheOutput)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(EndEvfCommand(model.get()).execute());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 500ms);
+    EXPECT_EQ(propertyWrites(), (Writes{{CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0}, {CAM_PROP_EVF_OUTPUT_DEVICE, 0}}));
+
+    camsdk::sim::clearJournal();
+    model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0);
+    camsdk::sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
+    EXPECT_FALSE(EndEvfCommand(model.get()).execute());
+}
+
+// Guards against fetching frames after live view ended on the host.
+TEST_F(EvfCommandTest, DownloadWithoutHostBitCallsNothing)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, CAM_EVF_OUTPUT_DEVICE_TFT);
+    EXPECT_TRUE(DownloadEvfCommand(model.get()).execute());
+    EXPECT_TRUE(camsdk::sim::journal().empty());
+    EXPECT_TRUE(m_observer.all().empty());
+}
+
+class EvfFrameTest : public CameraTest {
+protected:
+    // Switches live view on to the host and fetches one frame.
+    bool fetchFrame()
+    {
+        EXPECT_TRUE(StartEvfCommand(m_model.get()).execute());
+        EXPECT_TRUE(GetPropertyCommand(m_model.get(), CAM_PROP_EVF_OUTPUT_DEVICE, 0).execute());
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (DownloadEvfCommand(m_model.get()).execute()) {
+                return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+};
+
+// Guards against frames reaching observers without their geometry or their JPEG bytes, and
+// the model missing the geometry.
+TEST_F(EvfFrameTest, FrameCarriesItsStreamAndGeometryToTheObserver)
+{
+    openModel();
+    ASSERT_TRUE(fetchFrame());
+    const auto frames = m_observer.named("EvfDataChanged");
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_GT(frames[0].frameBytes, 1000u);
+    EXPECT_EQ(frames[0].zoom, 1u);
+    EXPECT_EQ(frames[0].coordinateSystem.width, m_model->evfCoordinateSystem().width);
+    EXPECT_GT(m_model->evfCoordinateSystem().width, 0);
+    EXPECT_EQ(m_model->evfZoom(), 1u);
+    EXPECT_EQ(m_model->evfZoomPosition().x, m_model->evfZoomRect().point.x);
+}
+
+// Guards against a frame's stream leaking when no observer takes it (the fixture checks handles).
+TEST_F(EvfFrameTest, StreamNobodyTakesIsReleased)
+{
+    openModel();
+    m_model->removeObserver(&m_observer);
+    RecordingObserver leaving(false);
+    m_model->addObserver(&leaving);
+    ASSERT_TRUE(fetchFrame());
+    EXPECT_EQ(leaving.named("EvfDataChanged").size(), 1u);
+    m_model->removeObserver(&leaving);
+}
+
+// Guards against a not-ready frame being reported, or a failed frame leaking its stream.
+TEST_F(EvfFrameTest, NotReadyIsRetriedSilently)
+{
+    openModel();
+    m_model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    camsdk::sim::injectFault("CamDownloadEvfImage", CAM_ERR_OBJECT_NOTREADY, 1);
+    EXPECT_FALSE(DownloadEvfCommand(m_model.get()).execute());
+    EXPECT_TRUE(m_observer.all().empty());
+}
+
+} // namespace
+} // namespace camera::test

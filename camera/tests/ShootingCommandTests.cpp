@@ -1,0 +1,213 @@
+// Shots and downloads against the simulated camera: the shutter fallback, the legacy lock, the
+// download's notifications, file names and files.
+#include "CameraTestSupport.h"
+
+#include "camera/ShootingCommands.h"
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+namespace camera::test {
+namespace {
+
+namespace fs = std::filesystem;
+using camsdk::sim::injectFault;
+
+// Keeps the directory items that the camera announces for transfer.
+struct ItemCatcher {
+    std::mutex mutex;
+    std::vector<CamDirectoryItemRef> items;
+
+    static CamError handle(CamObjectEvent event, CamBaseRef object, void* context)
+    {
+        auto* catcher = static_cast<ItemCatcher*>(context);
+        if (event == CAM_OBJECT_EVENT_DIR_ITEM_REQUEST_TRANSFER && object) {
+            std::lock_guard guard(catcher->mutex);
+            catcher->items.push_back(object);
+        } else if (object) {
+            CamRelease(object);
+        }
+        return CAM_ERR_OK;
+    }
+
+    // The next announced item, waiting up to `timeout` for it.
+    CamDirectoryItemRef take(std::chrono::milliseconds timeout = 5s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        do {
+            camsdk::sim::waitForEventsDelivered();
+            {
+                std::lock_guard guard(mutex);
+                if (!items.empty()) {
+                    CamDirectoryItemRef item = items.front();
+                    items.erase(items.begin());
+                    return item;
+                }
+            }
+            std::this_thread::sleep_for(5ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return nullptr;
+    }
+};
+
+class ShootingCommandTest : public CameraTest {
+protected:
+    CamDirectoryItemRef shootItem()
+    {
+        EXPECT_EQ(CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, &ItemCatcher::handle, &m_catcher), CAM_ERR_OK);
+        const uint32_t toHost = CAM_SAVE_TO_HOST;
+        EXPECT_EQ(CamSetPropertyData(m_camera, CAM_PROP_SAVE_TO, 0, sizeof toHost, &toHost), CAM_ERR_OK);
+        camsdk::sim::clearJournal();
+        EXPECT_TRUE(TakePictureCommand(m_model.get()).execute());
+        return m_catcher.take();
+    }
+
+    void TearDown() override
+    {
+        if (m_camera) {
+            CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr);
+        }
+        while (CamDirectoryItemRef item = m_catcher.take(0ms)) {
+            CamRelease(item);
+        }
+        CameraTest::TearDown();
+    }
+
+    ItemCatcher m_catcher;
+};
+
+// Guards against bodies that reject the shutter-button command (0x60) never being shot.
+TEST_F(ShootingCommandTest, RejectedShutterButtonFallsBackToTakePicture)
+{
+    openModel([](auto& config) { config.bodies[0].rejectsShutterButton = true; });
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    CamRelease(item);
+    const auto commands = calls("CamSendCommand");
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].property, uint32_t{CAM_COMMAND_PRESS_SHUTTER_BUTTON});
+    EXPECT_EQ(commands[0].argument, CAM_SHUTTER_BUTTON_COMPLETELY);
+    EXPECT_EQ(commands[1].property, uint32_t{CAM_COMMAND_TAKE_PICTURE});
+    EXPECT_TRUE(m_observer.all().empty());
+}
+
+// Guards against a current body's shot leaving the shutter pressed, and a busy shot being
+// retried or reported as an error.
+TEST_F(ShootingCommandTest, ShotReleasesTheShutterAndBusyIsOnlyAnnounced)
+{
+    openModel();
+    EXPECT_TRUE(TakePictureNonAFCommand(m_model.get()).execute());
+    auto commands = calls("CamSendCommand");
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].argument, CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF);
+    EXPECT_EQ(commands[1].argument, CAM_SHUTTER_BUTTON_OFF);
+
+    injectFault("CamSendCommand", CAM_ERR_DEVICE_BUSY, 1);
+    EXPECT_TRUE(TakePictureCommand(m_model.get()).execute());
+    EXPECT_EQ(m_observer.names(), (std::vector<std::string>{"DeviceBusy"}));
+    camsdk::sim::waitForEventsDelivered();
+}
+
+// Guards against a legacy shot being dropped when its lock fails, or unlocking what was never locked.
+TEST_F(ShootingCommandTest, LegacyShotIsMadeEvenWhenTheLockFails)
+{
+    openModel([](auto& config) { config.bodies[0].deviceSubType = 0; });
+    EXPECT_TRUE(TakePictureCommand(m_model.get()).execute());
+    auto status = calls("CamSendStatusCommand");
+    ASSERT_EQ(status.size(), 2u);
+    EXPECT_EQ(status[1].property, uint32_t{CAM_STATUS_COMMAND_UI_UNLOCK});
+
+    camsdk::sim::clearJournal();
+    injectFault("CamSendStatusCommand", CAM_ERR_DEVICE_BUSY, 1);
+    EXPECT_TRUE(TakePictureCommand(m_model.get()).execute());
+    EXPECT_EQ(callsOf("CamSendCommand", CAM_COMMAND_PRESS_SHUTTER_BUTTON).size(), 2u);
+    EXPECT_TRUE(callsOf("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_UNLOCK).empty());
+    camsdk::sim::waitForEventsDelivered();
+}
+
+// Guards against a download whose start and end name different files, missing progress, or a
+// stale longer file surviving under the same name.
+TEST_F(ShootingCommandTest, DownloadReplacesTheFileAndReportsProgressAndOneName)
+{
+    openModel([](auto& config) { config.downloadChunkBytes = 16 * 1024; });
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    CamDirectoryItemInfo info{};
+    ASSERT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_OK);
+    const std::string name = info.szFileName;
+    std::ofstream(name, std::ios::binary) << std::string(info.size + 100000, 'x');
+
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    const auto start = m_observer.named("DownloadStart");
+    const auto complete = m_observer.named("DownloadComplete");
+    ASSERT_EQ(start.size(), 1u);
+    ASSERT_EQ(complete.size(), 1u);
+    EXPECT_EQ(start[0].text, name);
+    EXPECT_EQ(complete[0].text, name);
+    const auto progress = m_observer.named("ProgressReport");
+    ASSERT_GT(progress.size(), 1u);
+    EXPECT_EQ(progress.back().value, 100u);
+    EXPECT_EQ(fs::file_size(m_folder / name), info.size);
+    std::ifstream file(m_folder / name, std::ios::binary);
+    EXPECT_EQ(file.get(), 0xFF);
+    EXPECT_EQ(file.get(), 0xD8);
+}
+
+// Guards against a camera file name with folder parts writing outside the current folder.
+TEST_F(ShootingCommandTest, DownloadKeepsOnlyTheFinalNameComponent)
+{
+    fs::create_directories(m_folder / "inside");
+    fs::create_directories(m_folder / "outside");
+    fs::current_path(m_folder / "inside");
+    openModel([&](auto& config) { config.imageFilePrefix = "../outside/up_"; });
+
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    ASSERT_EQ(m_observer.named("DownloadComplete").size(), 1u);
+    const std::string name = m_observer.named("DownloadComplete")[0].text;
+    EXPECT_EQ(name.rfind("up_", 0), 0u) << name;
+    EXPECT_EQ(m_observer.named("DownloadStart")[0].text, name);
+    EXPECT_TRUE(fs::exists(m_folder / "inside" / name));
+    EXPECT_TRUE(fs::is_empty(m_folder / "outside"));
+}
+
+TEST(DownloadNameTest, NamesWithoutAUsableFinalComponentAreRefused)
+{
+    EXPECT_EQ(DownloadCommand::localFileName("IMG_0001.JPG"), "IMG_0001.JPG");
+    EXPECT_EQ(DownloadCommand::localFileName("../x.jpg"), "x.jpg");
+    EXPECT_EQ(DownloadCommand::localFileName("/tmp/x.jpg"), "x.jpg");
+    EXPECT_EQ(DownloadCommand::localFileName("a/b.jpg"), "b.jpg");
+    EXPECT_EQ(DownloadCommand::localFileName("DCIM\\100\\c.jpg"), "c.jpg");
+    EXPECT_EQ(DownloadCommand::localFileName(""), "");
+    EXPECT_EQ(DownloadCommand::localFileName("."), "");
+    EXPECT_EQ(DownloadCommand::localFileName(".."), "");
+    EXPECT_EQ(DownloadCommand::localFileName("a/.."), "");
+    EXPECT_EQ(DownloadCommand::localFileName("a/"), "");
+}
+
+// Guards against a failed item read announcing a start, or the item leaking or being released twice.
+TEST_F(ShootingCommandTest, FailedItemReadReportsOnlyAnErrorAndReleasesTheItemOnce)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    injectFault("CamGetDirectoryItemInfo", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    EXPECT_EQ(m_observer.names(), (std::vector<std::string>{"error"}));
+    EXPECT_EQ(calls("CamRelease").size(), 1u);
+}
+
+// Guards against a discarded download leaking its item.
+TEST_F(ShootingCommandTest, DiscardedDownloadReleasesItsItem)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    { DownloadCommand discarded(m_model.get(), item); }
+    EXPECT_TRUE(m_observer.all().empty());
+}
+
+} // namespace
+} // namespace camera::test
