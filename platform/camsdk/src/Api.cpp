@@ -10,10 +10,14 @@ using camsdk::detail::Body;
 using camsdk::detail::CallRecord;
 using camsdk::detail::CameraData;
 using camsdk::detail::CameraListData;
+using camsdk::detail::journaledCall;
+using camsdk::detail::Needs;
 using camsdk::detail::Sdk;
 using camsdk::detail::sdk;
-using camsdk::detail::sessionBody;
+using camsdk::detail::Session;
+using camsdk::detail::StateLock;
 using camsdk::detail::takePicture;
+using camsdk::detail::withBody;
 
 namespace {
 
@@ -92,164 +96,104 @@ CamError CamTerminateSDK(void)
 
 CamError CamRelease(CamBaseRef ref)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamRelease"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!s.handles.release(ref)) {
-        ++s.invalidReleases;
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamRelease"}, Needs::Nothing, [&](Sdk& s, StateLock&) -> CamError {
+        if (!s.handles.release(ref)) {
+            ++s.invalidReleases;
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetCameraList(CamCameraListRef* outList)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetCameraList"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    if (!outList) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    CameraListData list;
-    for (size_t index = 0; index < s.bodies.size(); ++index) {
-        if (s.bodies[index].connected) {
-            list.bodies.push_back(static_cast<int>(index));
+    return journaledCall({"CamGetCameraList"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (!outList) {
+            return CAM_ERR_INVALID_POINTER;
         }
-    }
-    *outList = s.handles.add(std::move(list));
-    return s.record(call, CAM_ERR_OK);
+        CameraListData list;
+        for (size_t index = 0; index < s.bodies.size(); ++index) {
+            if (s.bodies[index].connected) {
+                list.bodies.push_back(static_cast<int>(index));
+            }
+        }
+        *outList = s.handles.add(std::move(list));
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetChildCount(CamBaseRef parent, int32_t* outCount)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetChildCount"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    const auto* list = s.handles.findAs<CameraListData>(parent);
-    if (!list) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if (!outCount) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    *outCount = static_cast<int32_t>(list->bodies.size());
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamGetChildCount"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* list = s.handles.findAs<CameraListData>(parent);
+        if (!list) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if (!outCount) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        *outCount = static_cast<int32_t>(list->bodies.size());
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetChildAtIndex(CamBaseRef parent, int32_t index, CamBaseRef* outChild)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamGetChildAtIndex", 0, index};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    const auto* list = s.handles.findAs<CameraListData>(parent);
-    if (!list) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if (!outChild) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    if (index < 0 || static_cast<size_t>(index) >= list->bodies.size()) {
-        return s.record(call, CAM_ERR_INVALID_INDEX);
-    }
-    const int body = list->bodies[static_cast<size_t>(index)];
-    if (!s.body(body) || !s.body(body)->connected) {
-        return s.record(call, CAM_ERR_COMM_DISCONNECTED);
-    }
-    *outChild = s.handles.add(CameraData{body});
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* list = s.handles.findAs<CameraListData>(parent);
+        if (!list) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if (!outChild) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        if (index < 0 || static_cast<size_t>(index) >= list->bodies.size()) {
+            return CAM_ERR_INVALID_INDEX;
+        }
+        const int body = list->bodies[static_cast<size_t>(index)];
+        if (!s.body(body) || !s.body(body)->connected) {
+            return CAM_ERR_COMM_DISCONNECTED;
+        }
+        *outChild = s.handles.add(CameraData{body});
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetDeviceInfo"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    if (!outInfo) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    *outInfo = CamDeviceInfo{};
-    std::snprintf(outInfo->szPortName, sizeof outInfo->szPortName, "%s", body->config().port.c_str());
-    std::snprintf(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, "%s",
-                  body->config().modelName.c_str());
-    outInfo->deviceSubType = body->config().deviceSubType;
-    return s.record(call, CAM_ERR_OK);
+    return withBody({"CamGetDeviceInfo"}, camera, Session::Any, [&](Sdk&, int, Body& body) -> CamError {
+        if (!outInfo) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        *outInfo = CamDeviceInfo{};
+        std::snprintf(outInfo->szPortName, sizeof outInfo->szPortName, "%s", body.config().port.c_str());
+        std::snprintf(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, "%s",
+                      body.config().modelName.c_str());
+        outInfo->deviceSubType = body.config().deviceSubType;
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamOpenSession(CamCameraRef camera)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamOpenSession"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    body->sessionOpen = true;
-    const int delay = body->config().physicalShutterDelayMs;
-    if (delay >= 0 && !body->physicalShutterScheduled) {
-        body->physicalShutterScheduled = true;
-        schedulePhysicalShutter(s, index, delay);
-    }
-    return s.record(call, CAM_ERR_OK);
+    return withBody({"CamOpenSession"}, camera, Session::Any, [](Sdk& s, int index, Body& body) -> CamError {
+        body.sessionOpen = true;
+        const int delay = body.config().physicalShutterDelayMs;
+        if (delay >= 0 && !body.physicalShutterScheduled) {
+            body.physicalShutterScheduled = true;
+            schedulePhysicalShutter(s, index, delay);
+        }
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamCloseSession(CamCameraRef camera)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamCloseSession"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    body->sessionOpen = false;
-    return s.record(call, CAM_ERR_OK);
+    return withBody({"CamCloseSession"}, camera, Session::Required, [](Sdk&, int, Body& body) -> CamError {
+        body.sessionOpen = false;
+        return CAM_ERR_OK;
+    });
 }
 
 } // extern "C"

@@ -9,11 +9,18 @@
 using camsdk::detail::Body;
 using camsdk::detail::CallRecord;
 using camsdk::detail::EvfImageData;
+using camsdk::detail::Handlers;
+using camsdk::detail::journaledCall;
+using camsdk::detail::Needs;
 using camsdk::detail::PropertyBytes;
+using camsdk::detail::Registration;
 using camsdk::detail::Sdk;
 using camsdk::detail::sdk;
+using camsdk::detail::Session;
 using camsdk::detail::sessionBody;
+using camsdk::detail::StateLock;
 using camsdk::detail::takePicture;
+using camsdk::detail::withBody;
 
 namespace {
 
@@ -70,6 +77,18 @@ CamError propertyOf(Sdk& s, CamBaseRef ref, CamPropertyID property, PropertyByte
     return CAM_ERR_OK;
 }
 
+// Registers the camera's handler of the kind `kind` names; a null handler removes it and keeps
+// no context.
+template <typename Handler>
+CamError registerHandler(const char* function, CamCameraRef camera, Registration<Handler> Handlers::*kind,
+                         uint32_t event, Handler handler, void* context)
+{
+    return withBody({function, event}, camera, Session::Any, [&](Sdk&, int, Body& body) -> CamError {
+        body.handlers.*kind = {handler, event, handler ? context : nullptr};
+        return CAM_ERR_OK;
+    });
+}
+
 CamError evfAutofocus(Sdk& s, int index, Body& body, int32_t parameter)
 {
     if (parameter != CAM_EVF_AF_ON && parameter != CAM_EVF_AF_OFF) {
@@ -102,58 +121,44 @@ extern "C" {
 CamError CamGetPropertySize(CamBaseRef ref, CamPropertyID property, int32_t parameter,
                             CamDataType* outDataType, uint32_t* outSize)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamGetPropertySize", property, parameter};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    PropertyBytes value;
-    if (const CamError error = propertyOf(s, ref, property, value)) {
-        return s.record(call, error);
-    }
-    if (!outDataType || !outSize) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    *outDataType = value.type;
-    *outSize = static_cast<uint32_t>(value.bytes.size());
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        PropertyBytes value;
+        if (const CamError error = propertyOf(s, ref, property, value)) {
+            return error;
+        }
+        if (!outDataType || !outSize) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        *outDataType = value.type;
+        *outSize = static_cast<uint32_t>(value.bytes.size());
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t parameter,
                             uint32_t size, void* outData)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamGetPropertyData", property, parameter};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    PropertyBytes value;
-    if (const CamError error = propertyOf(s, ref, property, value)) {
-        return s.record(call, error);
-    }
-    if (!outData) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    if (size < value.bytes.size()) {
-        return s.record(call, CAM_ERR_INVALID_LENGTH);
-    }
-    std::memcpy(outData, value.bytes.data(), value.bytes.size());
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        PropertyBytes value;
+        if (const CamError error = propertyOf(s, ref, property, value)) {
+            return error;
+        }
+        if (!outData) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        if (size < value.bytes.size()) {
+            return CAM_ERR_INVALID_LENGTH;
+        }
+        std::memcpy(outData, value.bytes.data(), value.bytes.size());
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t parameter,
                             uint32_t size, const void* data)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     CallRecord call{"CamSetPropertyData", property, parameter};
     // The journal holds the value written: one unsigned word, or two signed words for a point.
     if (data && size == sizeof(CamPoint)) {
@@ -166,218 +171,122 @@ CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t para
         std::memcpy(&value, data, sizeof value);
         call.argument = value;
     }
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    if (s.handles.findAs<std::shared_ptr<EvfImageData>>(ref)) {
-        return s.record(call, CAM_ERR_NOT_SUPPORTED);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, ref, index, body)) {
-        return s.record(call, error);
-    }
-    if (!data) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    if (const CamError error = body->write(property, data, size)) {
-        return s.record(call, error);
-    }
-    s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property, 0, s.config.propertyEventDelayMs);
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (s.handles.findAs<std::shared_ptr<EvfImageData>>(ref)) {
+            return CAM_ERR_NOT_SUPPORTED;
+        }
+        int index = 0;
+        Body* body = nullptr;
+        if (const CamError error = sessionBody(s, ref, index, body)) {
+            return error;
+        }
+        if (!data) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        if (const CamError error = body->write(property, data, size)) {
+            return error;
+        }
+        s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property, 0, s.config.propertyEventDelayMs);
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetPropertyDesc(CamBaseRef ref, CamPropertyID property, CamPropertyDesc* outDesc)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamGetPropertyDesc", property};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, ref, index, body)) {
-        return s.record(call, error);
-    }
-    if (!outDesc) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    if (!body->describe(property, *outDesc)) {
-        return s.record(call, CAM_ERR_PROPERTIES_UNAVAILABLE);
-    }
-    return s.record(call, CAM_ERR_OK);
+    return withBody(call, ref, Session::Required, [&](Sdk&, int, Body& body) -> CamError {
+        if (!outDesc) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        if (!body.describe(property, *outDesc)) {
+            return CAM_ERR_PROPERTIES_UNAVAILABLE;
+        }
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command, int32_t parameter)
 {
-    Sdk& s = sdk();
-    std::unique_lock lock(s.mutex);
     const CallRecord call{"CamSendCommand", command, parameter};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    switch (command) {
-    case CAM_COMMAND_TAKE_PICTURE:
-        takePicture(lock, index, true);
-        return s.record(call, CAM_ERR_OK);
-    case CAM_COMMAND_PRESS_SHUTTER_BUTTON:
-        if (body->config().rejectsShutterButton) {
-            return s.record(call, CAM_ERR_INVALID_PARAMETER);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        int index = 0;
+        Body* body = nullptr;
+        if (const CamError error = sessionBody(s, camera, index, body)) {
+            return error;
         }
-        switch (static_cast<uint32_t>(parameter)) {
-        case CAM_SHUTTER_BUTTON_OFF:
-        case CAM_SHUTTER_BUTTON_HALFWAY:
-        case CAM_SHUTTER_BUTTON_HALFWAY_NON_AF:
-            return s.record(call, CAM_ERR_OK);
-        case CAM_SHUTTER_BUTTON_COMPLETELY:
-        case CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF:
-            takePicture(lock, index, static_cast<uint32_t>(parameter) == CAM_SHUTTER_BUTTON_COMPLETELY);
-            return s.record(call, CAM_ERR_OK);
+        switch (command) {
+        case CAM_COMMAND_TAKE_PICTURE:
+            takePicture(lock, index, true);
+            return CAM_ERR_OK;
+        case CAM_COMMAND_PRESS_SHUTTER_BUTTON:
+            if (body->config().rejectsShutterButton) {
+                return CAM_ERR_INVALID_PARAMETER;
+            }
+            switch (static_cast<uint32_t>(parameter)) {
+            case CAM_SHUTTER_BUTTON_OFF:
+            case CAM_SHUTTER_BUTTON_HALFWAY:
+            case CAM_SHUTTER_BUTTON_HALFWAY_NON_AF:
+                return CAM_ERR_OK;
+            case CAM_SHUTTER_BUTTON_COMPLETELY:
+            case CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF:
+                takePicture(lock, index, static_cast<uint32_t>(parameter) == CAM_SHUTTER_BUTTON_COMPLETELY);
+                return CAM_ERR_OK;
+            default:
+                return CAM_ERR_INVALID_PARAMETER;
+            }
+        case CAM_COMMAND_DO_EVF_AF:
+            return evfAutofocus(s, index, *body, parameter);
+        case CAM_COMMAND_DRIVE_LENS_EVF:
+            switch (static_cast<uint32_t>(parameter)) {
+            case CAM_DRIVE_LENS_NEAR1:
+            case CAM_DRIVE_LENS_NEAR2:
+            case CAM_DRIVE_LENS_NEAR3:
+            case CAM_DRIVE_LENS_FAR1:
+            case CAM_DRIVE_LENS_FAR2:
+            case CAM_DRIVE_LENS_FAR3:
+                return CAM_ERR_OK;
+            default:
+                return CAM_ERR_INVALID_PARAMETER;
+            }
         default:
-            return s.record(call, CAM_ERR_INVALID_PARAMETER);
+            return CAM_ERR_NOT_SUPPORTED;
         }
-    case CAM_COMMAND_DO_EVF_AF:
-        return s.record(call, evfAutofocus(s, index, *body, parameter));
-    case CAM_COMMAND_DRIVE_LENS_EVF:
-        switch (static_cast<uint32_t>(parameter)) {
-        case CAM_DRIVE_LENS_NEAR1:
-        case CAM_DRIVE_LENS_NEAR2:
-        case CAM_DRIVE_LENS_NEAR3:
-        case CAM_DRIVE_LENS_FAR1:
-        case CAM_DRIVE_LENS_FAR2:
-        case CAM_DRIVE_LENS_FAR3:
-            return s.record(call, CAM_ERR_OK);
-        default:
-            return s.record(call, CAM_ERR_INVALID_PARAMETER);
-        }
-    default:
-        return s.record(call, CAM_ERR_NOT_SUPPORTED);
-    }
+    });
 }
 
 CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command, int32_t parameter)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamSendStatusCommand", command, parameter};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    if (command != CAM_STATUS_COMMAND_UI_LOCK && command != CAM_STATUS_COMMAND_UI_UNLOCK) {
-        return s.record(call, CAM_ERR_INVALID_PARAMETER);
-    }
-    return s.record(call, CAM_ERR_OK);
+    return withBody(call, camera, Session::Required, [&](Sdk&, int, Body&) -> CamError {
+        if (command != CAM_STATUS_COMMAND_UI_LOCK && command != CAM_STATUS_COMMAND_UI_UNLOCK) {
+            return CAM_ERR_INVALID_PARAMETER;
+        }
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamSetCapacity", 0, capacity.numberOfFreeClusters, capacity.bytesPerSector};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = sessionBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    return s.record(call, CAM_ERR_OK);
+    return withBody(call, camera, Session::Required, [](Sdk&, int, Body&) -> CamError { return CAM_ERR_OK; });
 }
 
 CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
                                     CamPropertyEventHandler handler, void* context)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamSetPropertyEventHandler", event};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    body->handlers.property = handler;
-    body->handlers.propertyEvent = event;
-    body->handlers.propertyContext = handler ? context : nullptr;
-    return s.record(call, CAM_ERR_OK);
+    return registerHandler("CamSetPropertyEventHandler", camera, &Handlers::property, event, handler, context);
 }
 
 CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
                                   CamObjectEventHandler handler, void* context)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamSetObjectEventHandler", event};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    body->handlers.object = handler;
-    body->handlers.objectEvent = event;
-    body->handlers.objectContext = handler ? context : nullptr;
-    return s.record(call, CAM_ERR_OK);
+    return registerHandler("CamSetObjectEventHandler", camera, &Handlers::object, event, handler, context);
 }
 
 CamError CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
                                        CamStateEventHandler handler, void* context)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamSetCameraStateEventHandler", event};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    body->handlers.state = handler;
-    body->handlers.stateEvent = event;
-    body->handlers.stateContext = handler ? context : nullptr;
-    return s.record(call, CAM_ERR_OK);
+    return registerHandler("CamSetCameraStateEventHandler", camera, &Handlers::state, event, handler, context);
 }
 
 } // extern "C"

@@ -17,8 +17,11 @@ using camsdk::detail::Body;
 using camsdk::detail::CallRecord;
 using camsdk::detail::EvfImageData;
 using camsdk::detail::ItemData;
+using camsdk::detail::journaledCall;
+using camsdk::detail::Needs;
 using camsdk::detail::Sdk;
-using camsdk::detail::sdk;
+using camsdk::detail::sessionBody;
+using camsdk::detail::StateLock;
 using camsdk::detail::StreamData;
 
 namespace {
@@ -118,305 +121,242 @@ extern "C" {
 
 CamError CamGetDirectoryItemInfo(CamDirectoryItemRef item, CamDirectoryItemInfo* outInfo)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetDirectoryItemInfo"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    std::shared_ptr<ItemData> data;
-    if (const CamError error = itemOf(s, item, data)) {
-        return s.record(call, error);
-    }
-    if (!outInfo) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    *outInfo = CamDirectoryItemInfo{};
-    outInfo->size = data->bytes->size();
-    std::snprintf(outInfo->szFileName, sizeof outInfo->szFileName, "%s", data->fileName.c_str());
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamGetDirectoryItemInfo"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        std::shared_ptr<ItemData> data;
+        if (const CamError error = itemOf(s, item, data)) {
+            return error;
+        }
+        if (!outInfo) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        *outInfo = CamDirectoryItemInfo{};
+        outInfo->size = data->bytes->size();
+        std::snprintf(outInfo->szFileName, sizeof outInfo->szFileName, "%s", data->fileName.c_str());
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamDownload(CamDirectoryItemRef item, uint64_t size, CamStreamRef stream)
 {
-    Sdk& s = sdk();
-    std::unique_lock lock(s.mutex);
     const CallRecord call{"CamDownload", 0, static_cast<int64_t>(size)};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    std::shared_ptr<ItemData> data;
-    if (const CamError error = itemOf(s, item, data)) {
-        return s.record(call, error);
-    }
-    const auto* target = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
-    if (!target) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    const std::shared_ptr<StreamData> output = *target;
-    const size_t chunkBytes = static_cast<size_t>(std::max(1, s.config.downloadChunkBytes));
-    lock.unlock();
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        std::shared_ptr<ItemData> data;
+        if (const CamError error = itemOf(s, item, data)) {
+            return error;
+        }
+        const auto* target = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
+        if (!target) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        const std::shared_ptr<StreamData> output = *target;
+        const size_t chunkBytes = static_cast<size_t>(std::max(1, s.config.downloadChunkBytes));
+        lock.unlock();
 
-    ProgressSettings progress;
-    {
-        std::lock_guard streamLock(output->mutex);
-        progress = {output->progress, output->progressOption, output->progressContext};
-    }
-    const uint64_t total = std::min<uint64_t>(size, data->bytes->size());
-    const CamError result = writeChunks(*output, *data->bytes, total, chunkBytes, progress);
+        ProgressSettings progress;
+        {
+            std::lock_guard streamLock(output->mutex);
+            progress = {output->progress, output->progressOption, output->progressContext};
+        }
+        const uint64_t total = std::min<uint64_t>(size, data->bytes->size());
+        const CamError result = writeChunks(*output, *data->bytes, total, chunkBytes, progress);
 
-    lock.lock();
-    return s.record(call, result);
+        lock.lock();
+        return result;
+    });
 }
 
 CamError CamDownloadComplete(CamDirectoryItemRef item)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamDownloadComplete"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    std::shared_ptr<ItemData> data;
-    return s.record(call, itemOf(s, item, data));
+    return journaledCall({"CamDownloadComplete"}, Needs::Started, [&](Sdk& s, StateLock&) {
+        std::shared_ptr<ItemData> data;
+        return itemOf(s, item, data);
+    });
 }
 
 CamError CamCreateFileStream(const char* fileName, uint32_t disposition, uint32_t access,
                              CamStreamRef* outStream)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamCreateFileStream", 0, disposition, access};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    if (!fileName || !outStream) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    if (access > CAM_ACCESS_READ_WRITE) {
-        return s.record(call, CAM_ERR_INVALID_PARAMETER);
-    }
-    const char* mode = nullptr;
-    switch (disposition) {
-    case CAM_FILE_CREATE_DISPOSITION_CREATE_NEW:
-        mode = "w+bx";
-        break;
-    case CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS:
-        mode = "w+b";
-        break;
-    case CAM_FILE_CREATE_DISPOSITION_OPEN_EXISTING:
-        mode = access == CAM_ACCESS_READ ? "rb" : "r+b";
-        break;
-    default:
-        return s.record(call, CAM_ERR_INVALID_PARAMETER);
-    }
-    errno = 0;
-    std::FILE* file = std::fopen(fileName, mode);
-    if (!file) {
-        return s.record(call, openError(errno, disposition));
-    }
-    auto stream = std::make_shared<StreamData>();
-    stream->isFile = true;
-    stream->file.reset(file);
-    *outStream = s.handles.add(std::move(stream));
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (!fileName || !outStream) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        if (access > CAM_ACCESS_READ_WRITE) {
+            return CAM_ERR_INVALID_PARAMETER;
+        }
+        const char* mode = nullptr;
+        switch (disposition) {
+        case CAM_FILE_CREATE_DISPOSITION_CREATE_NEW:
+            mode = "w+bx";
+            break;
+        case CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS:
+            mode = "w+b";
+            break;
+        case CAM_FILE_CREATE_DISPOSITION_OPEN_EXISTING:
+            mode = access == CAM_ACCESS_READ ? "rb" : "r+b";
+            break;
+        default:
+            return CAM_ERR_INVALID_PARAMETER;
+        }
+        errno = 0;
+        std::FILE* file = std::fopen(fileName, mode);
+        if (!file) {
+            return openError(errno, disposition);
+        }
+        auto stream = std::make_shared<StreamData>();
+        stream->isFile = true;
+        stream->file.reset(file);
+        *outStream = s.handles.add(std::move(stream));
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamCreateMemoryStream(uint64_t initialSize, CamStreamRef* outStream)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamCreateMemoryStream", 0, static_cast<int64_t>(initialSize)};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    if (!outStream) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    auto stream = std::make_shared<StreamData>();
-    stream->memory.reserve(static_cast<size_t>(std::min(initialSize, kLargestMemoryReserve)));
-    *outStream = s.handles.add(std::move(stream));
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (!outStream) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        auto stream = std::make_shared<StreamData>();
+        stream->memory.reserve(static_cast<size_t>(std::min(initialSize, kLargestMemoryReserve)));
+        *outStream = s.handles.add(std::move(stream));
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback, uint32_t option, void* context)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
     const CallRecord call{"CamSetProgressCallback", 0, option};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    const auto* stream = s.handles.findAs<std::shared_ptr<StreamData>>(ref);
-    if (!stream) {
-        return s.record(call, s.handles.find(ref) ? CAM_ERR_NOT_SUPPORTED : CAM_ERR_INVALID_HANDLE);
-    }
-    if (option > CAM_PROGRESS_OPTION_PERIODICALLY) {
-        return s.record(call, CAM_ERR_INVALID_PARAMETER);
-    }
-    std::lock_guard streamLock((*stream)->mutex);
-    (*stream)->progress = callback;
-    (*stream)->progressOption = option;
-    (*stream)->progressContext = context;
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* stream = s.handles.findAs<std::shared_ptr<StreamData>>(ref);
+        if (!stream) {
+            return s.handles.find(ref) ? CAM_ERR_NOT_SUPPORTED : CAM_ERR_INVALID_HANDLE;
+        }
+        if (option > CAM_PROGRESS_OPTION_PERIODICALLY) {
+            return CAM_ERR_INVALID_PARAMETER;
+        }
+        std::lock_guard streamLock((*stream)->mutex);
+        (*stream)->progress = callback;
+        (*stream)->progressOption = option;
+        (*stream)->progressContext = context;
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetPointer(CamStreamRef stream, void** outPointer)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetPointer"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
-    if (!data) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if (!outPointer) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    std::lock_guard streamLock((*data)->mutex);
-    if ((*data)->isFile) {
-        return s.record(call, CAM_ERR_NOT_SUPPORTED);
-    }
-    *outPointer = (*data)->memory.empty() ? nullptr : (*data)->memory.data();
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamGetPointer"}, Needs::Nothing, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
+        if (!data) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if (!outPointer) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        std::lock_guard streamLock((*data)->mutex);
+        if ((*data)->isFile) {
+            return CAM_ERR_NOT_SUPPORTED;
+        }
+        *outPointer = (*data)->memory.empty() ? nullptr : (*data)->memory.data();
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamGetLength(CamStreamRef stream, uint64_t* outLength)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamGetLength"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
-    if (!data) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if (!outLength) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    std::lock_guard streamLock((*data)->mutex);
-    if (!(*data)->isFile) {
-        *outLength = (*data)->memory.size();
-        return s.record(call, CAM_ERR_OK);
-    }
-    struct stat status {};
-    if (std::fflush((*data)->file.get()) != 0 || fstat(fileno((*data)->file.get()), &status) != 0) {
-        return s.record(call, CAM_ERR_FILE_IO_ERROR);
-    }
-    *outLength = static_cast<uint64_t>(status.st_size);
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamGetLength"}, Needs::Nothing, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
+        if (!data) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if (!outLength) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        std::lock_guard streamLock((*data)->mutex);
+        if (!(*data)->isFile) {
+            *outLength = (*data)->memory.size();
+            return CAM_ERR_OK;
+        }
+        struct stat status {};
+        if (std::fflush((*data)->file.get()) != 0 || fstat(fileno((*data)->file.get()), &status) != 0) {
+            return CAM_ERR_FILE_IO_ERROR;
+        }
+        *outLength = static_cast<uint64_t>(status.st_size);
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage)
 {
-    Sdk& s = sdk();
-    std::lock_guard lock(s.mutex);
-    const CallRecord call{"CamCreateEvfImageRef"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
-    if (!data) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if (!outImage) {
-        return s.record(call, CAM_ERR_INVALID_POINTER);
-    }
-    auto image = std::make_shared<EvfImageData>();
-    image->stream = *data;
-    *outImage = s.handles.add(std::move(image));
-    return s.record(call, CAM_ERR_OK);
+    return journaledCall({"CamCreateEvfImageRef"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        const auto* data = s.handles.findAs<std::shared_ptr<StreamData>>(stream);
+        if (!data) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if (!outImage) {
+            return CAM_ERR_INVALID_POINTER;
+        }
+        auto image = std::make_shared<EvfImageData>();
+        image->stream = *data;
+        *outImage = s.handles.add(std::move(image));
+        return CAM_ERR_OK;
+    });
 }
 
 CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
 {
-    Sdk& s = sdk();
-    std::unique_lock lock(s.mutex);
-    const CallRecord call{"CamDownloadEvfImage"};
-    if (const auto fault = s.takeFault(call)) {
-        return s.record(call, *fault);
-    }
-    if (!started(s)) {
-        return s.record(call, CAM_ERR_INTERNAL_ERROR);
-    }
-    int index = 0;
-    Body* body = nullptr;
-    if (const CamError error = cameraBody(s, camera, index, body)) {
-        return s.record(call, error);
-    }
-    if (!body->sessionOpen) {
-        return s.record(call, CAM_ERR_SESSION_NOT_OPEN);
-    }
-    const auto* found = s.handles.findAs<std::shared_ptr<EvfImageData>>(image);
-    if (!found) {
-        return s.record(call, CAM_ERR_INVALID_HANDLE);
-    }
-    if ((body->value(CAM_PROP_EVF_OUTPUT_DEVICE) & CAM_EVF_OUTPUT_DEVICE_PC) == 0) {
-        return s.record(call, CAM_ERR_OBJECT_NOTREADY);
-    }
-    const std::shared_ptr<EvfImageData> target = *found;
-    const uint32_t zoom = body->value(CAM_PROP_EVF_ZOOM) == 5 ? 5 : 1;
-    const CamSize coordinates = body->coordinateSystem();
-    const CamRect zoomRect = body->zoomRect();
-    const int width = body->config().liveViewWidth;
-    const int height = body->config().liveViewHeight;
-    const uint32_t frame = ++body->frameCounter;
-    lock.unlock();
-
-    camsdk::detail::SceneView view;
-    view.sensorAspect = static_cast<double>(coordinates.width) / coordinates.height;
-    view.time = frame;
-    view.counter = frame;
-    if (zoom == 5) {
-        view.left = static_cast<double>(zoomRect.point.x) / coordinates.width;
-        view.top = static_cast<double>(zoomRect.point.y) / coordinates.height;
-        view.width = static_cast<double>(zoomRect.size.width) / coordinates.width;
-        view.height = static_cast<double>(zoomRect.size.height) / coordinates.height;
-    }
-    const auto jpeg = camsdk::detail::encodeJpeg(camsdk::detail::renderScene(width, height, view), width, height, 80);
-    CamError result = jpeg.empty() ? CAM_ERR_DEVICE_INTERNAL_ERROR : CAM_ERR_OK;
-    if (result == CAM_ERR_OK) {
-        std::lock_guard streamLock(target->stream->mutex);
-        if (!target->stream->isFile) {
-            target->stream->memory.clear();
+    return journaledCall({"CamDownloadEvfImage"}, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        int index = 0;
+        Body* body = nullptr;
+        if (const CamError error = sessionBody(s, camera, index, body)) {
+            return error;
         }
-        result = writeLocked(*target->stream, jpeg.data(), jpeg.size());
-    }
+        const auto* found = s.handles.findAs<std::shared_ptr<EvfImageData>>(image);
+        if (!found) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if ((body->value(CAM_PROP_EVF_OUTPUT_DEVICE) & CAM_EVF_OUTPUT_DEVICE_PC) == 0) {
+            return CAM_ERR_OBJECT_NOTREADY;
+        }
+        const std::shared_ptr<EvfImageData> target = *found;
+        const uint32_t zoom = body->value(CAM_PROP_EVF_ZOOM) == 5 ? 5 : 1;
+        const CamSize coordinates = body->coordinateSystem();
+        const CamRect zoomRect = body->zoomRect();
+        const int width = body->config().liveViewWidth;
+        const int height = body->config().liveViewHeight;
+        const uint32_t frame = ++body->frameCounter;
+        lock.unlock();
 
-    lock.lock();
-    if (result == CAM_ERR_OK) {
-        target->zoom = zoom;
-        target->zoomRect = zoomRect;
-        target->coordinateSystem = coordinates;
-        target->imagePosition = zoom == 5 ? zoomRect.point : CamPoint{0, 0};
-    }
-    return s.record(call, result);
+        camsdk::detail::SceneView view;
+        view.sensorAspect = static_cast<double>(coordinates.width) / coordinates.height;
+        view.time = frame;
+        view.counter = frame;
+        if (zoom == 5) {
+            view.left = static_cast<double>(zoomRect.point.x) / coordinates.width;
+            view.top = static_cast<double>(zoomRect.point.y) / coordinates.height;
+            view.width = static_cast<double>(zoomRect.size.width) / coordinates.width;
+            view.height = static_cast<double>(zoomRect.size.height) / coordinates.height;
+        }
+        const auto jpeg = camsdk::detail::encodeJpeg(camsdk::detail::renderScene(width, height, view), width, height, 80);
+        CamError result = jpeg.empty() ? CAM_ERR_DEVICE_INTERNAL_ERROR : CAM_ERR_OK;
+        if (result == CAM_ERR_OK) {
+            std::lock_guard streamLock(target->stream->mutex);
+            if (!target->stream->isFile) {
+                target->stream->memory.clear();
+            }
+            result = writeLocked(*target->stream, jpeg.data(), jpeg.size());
+        }
+
+        lock.lock();
+        if (result == CAM_ERR_OK) {
+            target->zoom = zoom;
+            target->zoomRect = zoomRect;
+            target->coordinateSystem = coordinates;
+            target->imagePosition = zoom == 5 ? zoomRect.point : CamPoint{0, 0};
+        }
+        return result;
+    });
 }
 
 } // extern "C"

@@ -19,16 +19,21 @@ struct PropertyBytes {
     std::vector<uint8_t> bytes;
 };
 
+// One registered event handler: the event it was registered for (or the kind's "all" value)
+// and the context it is called with.
+template <typename Handler>
+struct Registration {
+    Handler handler = nullptr;
+    uint32_t event = 0;
+    void* context = nullptr;
+
+    bool takes(uint32_t all, uint32_t raised) const { return handler && (event == all || event == raised); }
+};
+
 struct Handlers {
-    CamPropertyEventHandler property = nullptr;
-    CamPropertyEvent propertyEvent = 0;
-    void* propertyContext = nullptr;
-    CamObjectEventHandler object = nullptr;
-    CamObjectEvent objectEvent = 0;
-    void* objectContext = nullptr;
-    CamStateEventHandler state = nullptr;
-    CamStateEvent stateEvent = 0;
-    void* stateContext = nullptr;
+    Registration<CamPropertyEventHandler> property;
+    Registration<CamObjectEventHandler> object;
+    Registration<CamStateEventHandler> state;
 };
 
 class Body final {

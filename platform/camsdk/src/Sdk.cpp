@@ -14,9 +14,17 @@ namespace {
 
 constexpr size_t kJournalLimit = 100000;
 
-bool matches(uint32_t registered, uint32_t all, uint32_t event)
+// The body's registration of the kind `kind` names, when it takes `event`; an empty one when it
+// does not or the body has gone. Called with the state lock held.
+template <typename Handler>
+Registration<Handler> registrationFor(Sdk& s, int bodyIndex, Registration<Handler> Handlers::*kind,
+                                      uint32_t all, uint32_t event)
 {
-    return registered == all || registered == event;
+    const Body* body = s.body(bodyIndex);
+    if (!body || !(body->handlers.*kind).takes(all, event)) {
+        return {};
+    }
+    return body->handlers.*kind;
 }
 
 std::string timestampNow()
@@ -150,15 +158,11 @@ void Sdk::raisePropertyEvent(int bodyIndex, CamPropertyEvent event, CamPropertyI
     events.post(std::chrono::milliseconds(delayMs), [bodyIndex, event, property, parameter] {
         Sdk& s = sdk();
         std::unique_lock lock(s.mutex);
-        Body* target = s.body(bodyIndex);
-        if (!target || !target->handlers.property ||
-            !matches(target->handlers.propertyEvent, CAM_PROPERTY_EVENT_ALL, event)) {
-            return;
-        }
-        const auto handler = target->handlers.property;
-        void* context = target->handlers.propertyContext;
+        const auto target = registrationFor(s, bodyIndex, &Handlers::property, CAM_PROPERTY_EVENT_ALL, event);
         lock.unlock();
-        handler(event, property, parameter, context);
+        if (target.handler) {
+            target.handler(event, property, parameter, target.context);
+        }
     });
 }
 
@@ -167,15 +171,11 @@ void Sdk::raiseStateEvent(int bodyIndex, CamStateEvent event, uint32_t parameter
     events.post(std::chrono::milliseconds(delayMs), [bodyIndex, event, parameter] {
         Sdk& s = sdk();
         std::unique_lock lock(s.mutex);
-        Body* target = s.body(bodyIndex);
-        if (!target || !target->handlers.state ||
-            !matches(target->handlers.stateEvent, CAM_STATE_EVENT_ALL, event)) {
-            return;
-        }
-        const auto handler = target->handlers.state;
-        void* context = target->handlers.stateContext;
+        const auto target = registrationFor(s, bodyIndex, &Handlers::state, CAM_STATE_EVENT_ALL, event);
         lock.unlock();
-        handler(event, parameter, context);
+        if (target.handler) {
+            target.handler(event, parameter, target.context);
+        }
     });
 }
 
@@ -184,16 +184,13 @@ void Sdk::raiseObjectEvent(int bodyIndex, CamObjectEvent event, std::shared_ptr<
     events.post(std::chrono::milliseconds(delayMs), [bodyIndex, event, item] {
         Sdk& s = sdk();
         std::unique_lock lock(s.mutex);
-        Body* target = s.body(bodyIndex);
-        if (!target || !target->handlers.object ||
-            !matches(target->handlers.objectEvent, CAM_OBJECT_EVENT_ALL, event)) {
+        const auto target = registrationFor(s, bodyIndex, &Handlers::object, CAM_OBJECT_EVENT_ALL, event);
+        if (!target.handler) {
             return;
         }
-        const auto handler = target->handlers.object;
-        void* context = target->handlers.objectContext;
         const CamBaseRef handle = item ? s.handles.add(item) : nullptr;
         lock.unlock();
-        handler(event, handle, context);
+        target.handler(event, handle, target.context);
     });
 }
 

@@ -83,6 +83,50 @@ CamError cameraBody(Sdk& s, CamBaseRef ref, int& index, Body*& body);
 // As cameraBody, and CAM_ERR_SESSION_NOT_OPEN when the body's session is not open.
 CamError sessionBody(Sdk& s, CamBaseRef ref, int& index, Body*& body);
 
+enum class Session { Any, Required };
+
+// cameraBody, or sessionBody when the call needs an open session.
+inline CamError bodyOf(Sdk& s, CamBaseRef ref, Session session, int& index, Body*& body)
+{
+    return session == Session::Required ? sessionBody(s, ref, index, body) : cameraBody(s, ref, index, body);
+}
+
+using StateLock = std::unique_lock<std::mutex>;
+
+enum class Needs { Nothing, Started };
+
+// Runs one C entry point under the state lock and journals its result: an injected fault
+// answers first, then CAM_ERR_INTERNAL_ERROR when the call needs a started SDK and it is not;
+// otherwise `work(s, lock)` answers. `work` may release the lock but holds it again on return.
+template <typename Work>
+CamError journaledCall(const CallRecord& call, Needs needs, Work&& work)
+{
+    Sdk& s = sdk();
+    StateLock lock(s.mutex);
+    if (const auto fault = s.takeFault(call)) {
+        return s.record(call, *fault);
+    }
+    if (needs == Needs::Started && !started(s)) {
+        return s.record(call, CAM_ERR_INTERNAL_ERROR);
+    }
+    return s.record(call, work(s, lock));
+}
+
+// A journaled call on the body behind `camera` with a started SDK: `work(s, index, body)`
+// answers once the body is found (and its session is open, when required).
+template <typename Work>
+CamError withBody(const CallRecord& call, CamBaseRef camera, Session session, Work&& work)
+{
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        int index = 0;
+        Body* body = nullptr;
+        if (const CamError error = bodyOf(s, camera, session, index, body)) {
+            return error;
+        }
+        return work(s, index, *body);
+    });
+}
+
 // Makes a picture on `body` (or announces an autofocus failure instead, when one is armed and
 // the shot uses autofocus). Called with `lock` held; releases it while rendering.
 void takePicture(std::unique_lock<std::mutex>& lock, int body, bool withAutofocus);

@@ -183,15 +183,11 @@ TEST_F(CallTest, FaultsMatchFunctionPropertyAndCountAndChangeNothing)
 // Guards against an older body's refusal of the shutter button not being 0x60.
 TEST(ShutterRejectingBody, AnswersTheShutterButtonWithInvalidParameter)
 {
-    sim::reset();
     sim::SimConfig config = sim::makeDefaultConfig();
     config.bodies[0].rejectsShutterButton = true;
-    sim::configure(config);
-    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
     CamCameraListRef list = nullptr;
     CamCameraRef camera = nullptr;
-    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
-    ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
+    ASSERT_NO_FATAL_FAILURE(startWithFirstCamera(config, list, camera));
     ASSERT_EQ(CamOpenSession(camera), CAM_ERR_OK);
     EventRecorder recorder;
     ASSERT_EQ(CamSetObjectEventHandler(camera, CAM_OBJECT_EVENT_ALL, EventRecorder::onObject, &recorder), CAM_ERR_OK);
@@ -205,10 +201,7 @@ TEST(ShutterRejectingBody, AnswersTheShutterButtonWithInvalidParameter)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].event, CAM_OBJECT_EVENT_DIR_ITEM_CREATED) << "saved to the camera by default";
     EXPECT_EQ(CamRelease(events[0].object), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
-    EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
-    EXPECT_EQ(sim::handlesLiveAtLastTerminate(), 0u);
+    releaseAndTerminate(camera, list);
 }
 
 } // namespace

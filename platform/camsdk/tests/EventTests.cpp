@@ -165,16 +165,12 @@ TEST_F(EventTest, HandlersMayCallBackIntoTheSdk)
 // Guards against the body's own button firing more than once, or not at all.
 TEST(PhysicalShutter, FiresOnceAfterTheSessionOpens)
 {
-    sim::reset();
     sim::SimConfig config = sim::makeDefaultConfig();
     config.bodies[0].physicalShutterDelayMs = 20;
-    sim::configure(config);
-    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
-    EventRecorder recorder;
     CamCameraListRef list = nullptr;
     CamCameraRef camera = nullptr;
-    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
-    ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
+    ASSERT_NO_FATAL_FAILURE(startWithFirstCamera(config, list, camera));
+    EventRecorder recorder;
     ASSERT_EQ(CamSetObjectEventHandler(camera, CAM_OBJECT_EVENT_ALL, EventRecorder::onObject, &recorder), CAM_ERR_OK);
     ASSERT_EQ(CamOpenSession(camera), CAM_ERR_OK);
     ASSERT_EQ(CamCloseSession(camera), CAM_ERR_OK);
@@ -185,10 +181,7 @@ TEST(PhysicalShutter, FiresOnceAfterTheSessionOpens)
     ASSERT_EQ(recorder.events().size(), 1u);
     EXPECT_NE(recorder.events()[0].object, nullptr);
     EXPECT_EQ(CamRelease(recorder.events()[0].object), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
-    EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
-    EXPECT_EQ(sim::handlesLiveAtLastTerminate(), 0u);
+    releaseAndTerminate(camera, list);
 }
 
 } // namespace

@@ -96,19 +96,15 @@ struct Progress {
 // end at 100, and an EXIF orientation other than the body's.
 TEST(Shot, DownloadsIntoAFileWithProgressAndTheBodysOrientation)
 {
-    sim::reset();
     sim::SimConfig config = sim::makeDefaultConfig();
     config.downloadChunkBytes = 8 * 1024;
     config.bodies[0].exifOrientation = 6;
     config.bodies[0].shotWidth = 640;
     config.bodies[0].shotHeight = 480;
-    sim::configure(config);
-    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
-    EventRecorder recorder;
     CamCameraListRef list = nullptr;
     CamCameraRef camera = nullptr;
-    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
-    ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
+    ASSERT_NO_FATAL_FAILURE(startWithFirstCamera(config, list, camera));
+    EventRecorder recorder;
     ASSERT_EQ(CamOpenSession(camera), CAM_ERR_OK);
     ASSERT_EQ(CamSetObjectEventHandler(camera, CAM_OBJECT_EVENT_ALL, EventRecorder::onObject, &recorder), CAM_ERR_OK);
     const uint32_t toHost = CAM_SAVE_TO_HOST;
@@ -154,10 +150,7 @@ TEST(Shot, DownloadsIntoAFileWithProgressAndTheBodysOrientation)
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.ISOSpeedRatings"))->toLong(), 100);
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.ExposureTime"))->toString(), "1/125");
 
-    EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
-    EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
-    EXPECT_EQ(sim::handlesLiveAtLastTerminate(), 0u);
+    releaseAndTerminate(camera, list);
 }
 
 struct Cancelling {

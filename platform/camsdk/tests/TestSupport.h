@@ -94,6 +94,26 @@ private:
     std::string m_path;
 };
 
+// Starts the SDK on a fresh world made from `config` and takes body 0's camera, with the
+// list it came from.
+inline void startWithFirstCamera(const sim::SimConfig& config, CamCameraListRef& list, CamCameraRef& camera)
+{
+    sim::reset();
+    sim::configure(config);
+    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
+    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
+    ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
+}
+
+// Releases the camera and its list and ends the SDK, which must find no handle left alive.
+inline void releaseAndTerminate(CamCameraRef camera, CamCameraListRef list)
+{
+    EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
+    EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
+    EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
+    EXPECT_EQ(sim::handlesLiveAtLastTerminate(), 0u);
+}
+
 // Every test starts from the built-in world with the SDK started and body 0's session open.
 class SdkTest : public ::testing::Test {
 protected:

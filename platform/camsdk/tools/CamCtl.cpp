@@ -348,12 +348,21 @@ private:
     CamCameraRef m_camera;
 };
 
-int commandShoot(int body, const std::string& folder)
+// Creates the folder (and its parents) unless it exists; says so on stderr when it cannot.
+bool makeFolder(const std::string& folder)
 {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder)) {
         std::fprintf(stderr, "vesk-camctl: cannot create the folder \"%s\"\n", folder.c_str());
+        return false;
+    }
+    return true;
+}
+
+int commandShoot(int body, const std::string& folder)
+{
+    if (!makeFolder(folder)) {
         return kFileFailure;
     }
     ShotWaiter waiter;
@@ -406,10 +415,7 @@ int commandShoot(int body, const std::string& folder)
 
 int commandLiveView(int body, int frames, const std::string& folder)
 {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!std::filesystem::is_directory(folder)) {
-        std::fprintf(stderr, "vesk-camctl: cannot create the folder \"%s\"\n", folder.c_str());
+    if (!makeFolder(folder)) {
         return kFileFailure;
     }
     SdkScope sdk;
