@@ -12,6 +12,17 @@ using namespace adapter;
 
 class AdapterConfig : public host_test::HostFixture {
 protected:
+    void expectDefaults() const
+    {
+        EXPECT_EQ(m_settings.m_sImportTempPath, "/var/tmp/cstemp/");
+        EXPECT_EQ(m_settings.m_sObjectType, "Image");
+        EXPECT_EQ(m_settings.m_sImportType, "DigitalCamera");
+        EXPECT_EQ(m_settings.m_sImportMethod, "File");
+        EXPECT_EQ(m_settings.m_sObjectFormat, "JFIF");
+        EXPECT_EQ(m_settings.m_sCompression, "NONE");
+        EXPECT_EQ(m_settings.m_nCompressionLevel, 20);
+    }
+
     AdapterSettings m_settings;
     control_test::RecordingPrompt m_prompt;
 };
@@ -19,13 +30,7 @@ protected:
 TEST_F(AdapterConfig, AbsentKeysGiveTheDefaults)
 {
     ASSERT_TRUE(ProcessConfig(m_settings, config(), "St1"));
-    EXPECT_EQ(m_settings.m_sImportTempPath, "/var/tmp/cstemp/");
-    EXPECT_EQ(m_settings.m_sObjectType, "Image");
-    EXPECT_EQ(m_settings.m_sImportType, "DigitalCamera");
-    EXPECT_EQ(m_settings.m_sImportMethod, "File");
-    EXPECT_EQ(m_settings.m_sObjectFormat, "JFIF");
-    EXPECT_EQ(m_settings.m_sCompression, "NONE");
-    EXPECT_EQ(m_settings.m_nCompressionLevel, 20);
+    expectDefaults();
 }
 
 // Present keys are taken as they are (empty included); the folder gets its separator.
@@ -42,6 +47,18 @@ TEST_F(AdapterConfig, PresentKeysAreTakenAsText)
     EXPECT_EQ(m_settings.m_nCompressionLevel, 75);
 }
 
+// A key in the wrong group must not be used: the OS* keys come from the station only, the
+// folder from group "0" only.
+TEST_F(AdapterConfig, EachKeyIsReadFromItsOwnGroupOnly)
+{
+    for (const char* key : {"OSObjectType", "OSImportType", "OSImportMethod", "OSObjectFormat", "OSCompression",
+                            "OSCompressionLevel"})
+        setSetting("0", key, "99");
+    setSetting("St1", "ImportTempPath", "/station/folder");
+    ASSERT_TRUE(ProcessConfig(m_settings, config(), "St1"));
+    expectDefaults();
+}
+
 // Text gives 8; a number too large for 16 bits is treated like text instead of failing.
 TEST(CompressionLevel, NumericSixteenBitElseEight)
 {
@@ -54,6 +71,16 @@ TEST(CompressionLevel, NumericSixteenBitElseEight)
     EXPECT_EQ(compressionLevelOf("13.5"), 14);
     EXPECT_EQ(compressionLevelOf("32767"), 32767);
     EXPECT_EQ(compressionLevelOf("40000"), 8);
+    EXPECT_EQ(compressionLevelOf("-32768"), -32768);
+    EXPECT_EQ(compressionLevelOf("32767.5"), 8);
+}
+
+// Guards against "nan" and "inf", which the standard parser accepts, reaching the cast to a
+// 16-bit integer; exponents are no plain decimal text either.
+TEST(CompressionLevel, NanInfinityAndExponentsGiveEight)
+{
+    for (const char* text : {"nan", "NAN", "-nan", "nan(1)", "inf", "-inf", "+Infinity", "1e3", "1E2", "1e400", "2e-1"})
+        EXPECT_EQ(compressionLevelOf(text), 8) << text;
 }
 
 TEST_F(AdapterConfig, HostErrorShowsOperationAndDescription)

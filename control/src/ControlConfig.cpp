@@ -12,7 +12,7 @@ constexpr const char* kTag = "CTL ProcessConfig";
 constexpr const char* kSystemGroup = "0";
 } // namespace
 
-int ProcessConfig(ControlSettings& settings, const automation::Variant& config, std::string_view parentGroupId)
+int ProcessConfig(ControlSettings& settings, automation::Variant& config, std::string_view parentGroupId)
 {
     settings.ED_BodyID.clear();
     try {

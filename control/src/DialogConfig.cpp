@@ -50,7 +50,7 @@ void readSettingsFile(CaptureSettings& settings)
     settings.ED_CancelLabel = profile::readString(file, kSettingsSection, "ED_CancelLabel", settings.ED_CancelLabel);
 }
 
-void readHostKeys(CaptureSettings& settings, const automation::Variant& config, std::string_view station)
+void readHostKeys(CaptureSettings& settings, automation::Variant& config, std::string_view station)
 {
     HostSettingsReader reader(kTag, MissingSettingsReader::TreatAsAbsent);
     const auto get = [&](std::string_view key) { return reader.GetSetting(config, station, key); };
@@ -113,7 +113,7 @@ std::string locateSettingsFile(const ProcessEnvironment& environment)
     return std::string(kLumoraFolder) + kSettingsFileName;
 }
 
-int ProcessConfig(CaptureSettings& settings, const automation::Variant& config, std::string_view parentGroupId,
+int ProcessConfig(CaptureSettings& settings, automation::Variant& config, std::string_view parentGroupId,
                   const ProcessEnvironment& environment)
 {
     settings.SetDefaults();

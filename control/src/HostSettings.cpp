@@ -24,13 +24,12 @@ HostSettingsReader::HostSettingsReader(std::string_view logTag, MissingSettingsR
     }
 }
 
-std::optional<std::string> HostSettingsReader::GetSetting(const Variant& config, std::string_view group, std::string_view key)
+std::optional<std::string> HostSettingsReader::GetSetting(Variant& config, std::string_view group, std::string_view key)
 {
     if (!m_reader)
         return std::nullopt;
-    Variant configSlot = config.value();
     Variant valueSlot{std::string()};
-    automation::Arguments arguments{Variant::reference(configSlot), Variant(group), Variant(key), Variant::reference(valueSlot)};
+    automation::Arguments arguments{Variant::reference(config), Variant(group), Variant(key), Variant::reference(valueSlot)};
     const Variant present = m_reader->invoke(host::kGetSettingDispId, automation::InvokeKind::Method, arguments);
     if (!present.toBool())
         return std::nullopt;

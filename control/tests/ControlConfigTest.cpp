@@ -68,6 +68,34 @@ TEST_F(ControlConfig, BodyIdIsResetAndAnEmptyOneIgnored)
     EXPECT_EQ(logFile().folder(), m_folder.string() + "/");  // absent: unchanged
 }
 
+// A key in the wrong group must not be used: the log settings come from group "0" only, the
+// Body ID from the station only.
+TEST_F(ControlConfig, EachKeyIsReadFromItsOwnGroupOnly)
+{
+    setSetting("St1", "ImportTempPath", "/station/folder");
+    setSetting("St1", "DebugLogLevel", "7");
+    setSetting("0", "ED_BodyID", "System");
+    ASSERT_EQ(ProcessConfig(m_settings, config(), "St1"), 0);
+    EXPECT_EQ(logFile().folder(), m_folder.string() + "/");
+    EXPECT_EQ(logFile().level(), 1);
+    EXPECT_EQ(m_settings.ED_BodyID, "");
+}
+
+// The host may replace the configuration it is given by reference: the replacement must
+// reach the caller's own Variant, not a copy.
+TEST_F(ControlConfig, HostReplacementOfTheConfigurationReachesTheCaller)
+{
+    const std::string redirected = (m_folder / "resolved.ini").string();
+    setSetting(host::kFaultSection, host::kRedirectKey, redirected);
+    ASSERT_TRUE(vesk::profile::writeString(redirected, "St1", "ED_BodyID", "B7"));
+    ASSERT_EQ(ProcessConfig(m_settings, config(), "St1"), 0);
+    EXPECT_EQ(m_settings.ED_BodyID, "B7");
+    const automation::DispatchPtr replaced = config().toDispatch();
+    ASSERT_TRUE(replaced);
+    EXPECT_FALSE(replaced == m_config);
+    EXPECT_EQ(automation::invokeByName(*replaced, "StorePath", automation::InvokeKind::PropertyGet).toString(), redirected);
+}
+
 // Any DebugLogLevel value is taken; text gives 0, which silences the log entirely.
 TEST_F(ControlConfig, DebugLogLevelTakesAnyNumberAndTextGivesZero)
 {

@@ -8,12 +8,81 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <unistd.h>
+#include <variant>
 
 namespace {
 
 using namespace control;
 namespace fs = std::filesystem;
+
+// A setting of CaptureSettings, shown as text so that tables can compare any kind.
+using Field = std::variant<bool CaptureSettings::*, int32_t CaptureSettings::*, std::string CaptureSettings::*>;
+
+std::string textOf(const CaptureSettings& settings, Field field)
+{
+    return std::visit(
+        [&settings](auto member) -> std::string {
+            const auto& value = settings.*member;
+            if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>)
+                return value ? "true" : "false";
+            else if constexpr (std::is_same_v<std::decay_t<decltype(value)>, int32_t>)
+                return std::to_string(value);
+            else
+                return value;
+        },
+        field);
+}
+
+enum class Kind { Bool, Number, NonEmptyText, Text, Folder };
+
+struct HostKey {
+    const char* key;
+    const char* group;  // "0" or the station
+    Kind kind;
+    Field field;
+};
+
+// Every host key of the dialog, with its group and the rule of its kind.
+const HostKey kHostKeys[] = {
+    {"ImportTempPath", "0", Kind::Folder, &CaptureSettings::ImportTempPath},
+    {"OSReferenceImagePath", "St1", Kind::NonEmptyText, &CaptureSettings::OSReferenceImagePath},
+    {"OSCompressionLevel", "St1", Kind::Number, &CaptureSettings::OSCompressionLevel},
+    {"OSMaxImgHeight", "St1", Kind::Number, &CaptureSettings::OSMaxImgHeight},
+    {"OSRotation", "St1", Kind::NonEmptyText, &CaptureSettings::OSRotation},
+    {"OSAutoAccept", "St1", Kind::Bool, &CaptureSettings::OSAutoAccept},
+    {"ED_AutoHideEvfGroup", "St1", Kind::Bool, &CaptureSettings::ED_AutoHideEvfGroup},
+    {"ED_EnableCamSettings", "St1", Kind::Bool, &CaptureSettings::ED_EnableCamSettings},
+    {"ED_EnableEvfAfMode", "St1", Kind::Bool, &CaptureSettings::ED_EnableEvfAfMode},
+    {"ED_EnableUseEvfFocus", "St1", Kind::Bool, &CaptureSettings::ED_EnableUseEvfFocus},
+    {"ED_SaveExifData", "St1", Kind::Bool, &CaptureSettings::ED_SaveExifData},
+    {"ED_ShowCamSettings", "St1", Kind::Bool, &CaptureSettings::ED_ShowCamSettings},
+    {"ED_ShowEvfAf", "St1", Kind::Bool, &CaptureSettings::ED_ShowEvfAf},
+    {"ED_ShowEvfAfMode", "St1", Kind::Bool, &CaptureSettings::ED_ShowEvfAfMode},
+    {"ED_ShowEvfFocusBox", "St1", Kind::Bool, &CaptureSettings::ED_ShowEvfFocusBox},
+    {"ED_ShowEvfMf", "St1", Kind::Bool, &CaptureSettings::ED_ShowEvfMf},
+    {"ED_ShowUseEvfFocus", "St1", Kind::Bool, &CaptureSettings::ED_ShowUseEvfFocus},
+    {"ED_UseEvfFocus", "St1", Kind::Bool, &CaptureSettings::ED_UseEvfFocus},
+    {"ED_EvfAfMode", "St1", Kind::NonEmptyText, &CaptureSettings::ED_EvfAfMode},
+    {"ED_Av", "St1", Kind::NonEmptyText, &CaptureSettings::ED_Av},
+    {"ED_Tv", "St1", Kind::NonEmptyText, &CaptureSettings::ED_Tv},
+    {"ED_Iso", "St1", Kind::NonEmptyText, &CaptureSettings::ED_Iso},
+    {"ED_WhiteBalance", "St1", Kind::NonEmptyText, &CaptureSettings::ED_WhiteBalance},
+    {"ED_MeteringMode", "St1", Kind::NonEmptyText, &CaptureSettings::ED_MeteringMode},
+    {"ED_ExposureComp", "St1", Kind::NonEmptyText, &CaptureSettings::ED_ExposureComp},
+    {"ED_ImageQuality", "St1", Kind::NonEmptyText, &CaptureSettings::ED_ImageQuality},
+    {"ED_PictureStyle", "St1", Kind::NonEmptyText, &CaptureSettings::ED_PictureStyle},
+    {"ED_LogPhotoCount", "St1", Kind::Bool, &CaptureSettings::ED_LogPhotoCount},
+    {"ED_TPLabel_LV", "St1", Kind::Text, &CaptureSettings::ED_TPLabel_LV},
+    {"ED_TPLabel_TPAF", "St1", Kind::Text, &CaptureSettings::ED_TPLabel_TPAF},
+    {"ED_TPLabel_TPLVF", "St1", Kind::Text, &CaptureSettings::ED_TPLabel_TPLVF},
+    {"ED_OkLabel", "St1", Kind::Text, &CaptureSettings::ED_OkLabel},
+    {"ED_CancelLabel", "St1", Kind::Text, &CaptureSettings::ED_CancelLabel},
+    {"ED_DisconnectTimer", "St1", Kind::Number, &CaptureSettings::ED_DisconnectTimer},
+};
 
 class DialogConfig : public host_test::HostFixture {
 protected:
@@ -40,6 +109,97 @@ protected:
     CaptureSettings m_settings;
     control_test::RecordingPrompt m_prompt;
 };
+
+// Guards every default, host keys and settings-file keys alike: a reset that forgets a
+// setting lets one run's value leak into the next.
+TEST_F(DialogConfig, SetDefaultsRestoresEveryDefault)
+{
+    const std::pair<Field, std::string> defaults[] = {
+        {&CaptureSettings::ImportTempPath, "/var/tmp/cstemp/"},
+        {&CaptureSettings::OSReferenceImagePath, ""},
+        {&CaptureSettings::OSCompressionLevel, "20"},
+        {&CaptureSettings::OSMaxImgHeight, "0"},
+        {&CaptureSettings::OSRotation, "0"},
+        {&CaptureSettings::OSAutoAccept, "false"},
+        {&CaptureSettings::ED_AutoHideEvfGroup, "false"},
+        {&CaptureSettings::ED_EnableCamSettings, "true"},
+        {&CaptureSettings::ED_EnableEvfAfMode, "true"},
+        {&CaptureSettings::ED_EnableUseEvfFocus, "true"},
+        {&CaptureSettings::ED_SaveExifData, "false"},
+        {&CaptureSettings::ED_ShowCamSettings, "true"},
+        {&CaptureSettings::ED_ShowEvfAf, "true"},
+        {&CaptureSettings::ED_ShowEvfAfMode, "true"},
+        {&CaptureSettings::ED_ShowEvfFocusBox, "true"},
+        {&CaptureSettings::ED_ShowEvfMf, "true"},
+        {&CaptureSettings::ED_ShowUseEvfFocus, "true"},
+        {&CaptureSettings::ED_UseEvfFocus, "true"},
+        {&CaptureSettings::ED_EvfAfMode, ""},
+        {&CaptureSettings::ED_Av, ""},
+        {&CaptureSettings::ED_Tv, ""},
+        {&CaptureSettings::ED_Iso, ""},
+        {&CaptureSettings::ED_WhiteBalance, ""},
+        {&CaptureSettings::ED_MeteringMode, ""},
+        {&CaptureSettings::ED_ExposureComp, ""},
+        {&CaptureSettings::ED_ImageQuality, ""},
+        {&CaptureSettings::ED_PictureStyle, ""},
+        {&CaptureSettings::ED_LogPhotoCount, "true"},
+        {&CaptureSettings::ED_TPLabel_LV, "Live View"},
+        {&CaptureSettings::ED_TPLabel_TPAF, "Take Picture [Auto Focus]"},
+        {&CaptureSettings::ED_TPLabel_TPLVF, "Take Picture [Live View Focus]"},
+        {&CaptureSettings::ED_OkLabel, "&Ok"},
+        {&CaptureSettings::ED_CancelLabel, "Cancel"},
+        {&CaptureSettings::ED_DisconnectTimer, "10"},
+        {&CaptureSettings::CC_PanTabVisible, "false"},
+        {&CaptureSettings::CC_PannerDevice, ""},
+        {&CaptureSettings::CC_PannerRotation, "0"},
+        {&CaptureSettings::CC_PannerInverted, "false"},
+        {&CaptureSettings::ED_ButtonTheme, ""},
+        {&CaptureSettings::photoCountPath, "/var/tmp/cstemp/QRN_CAPTURE_LOG.ini"},
+    };
+    // Every setting away from its default first, through the file and the host.
+    writeIni(m_folder / "cwd" / "VeskCapture.ini",
+             "[Panner Settings]\nCC_PanTabVisible=Y\nCC_PannerDevice=Head\nCC_PannerRotation=90\nCC_PannerInverted=Y\n"
+             "[Settings]\nED_ButtonTheme=GREEN\n");
+    for (const HostKey& key : kHostKeys)
+        setSetting(key.group, key.key, key.kind == Kind::Bool ? (textOf(m_settings, key.field) == "true" ? "N" : "Y") : "7");
+    ASSERT_EQ(run(), 0);
+    for (const auto& [field, text] : defaults)
+        ASSERT_NE(textOf(m_settings, field), text) << "not changed, so not tested: " << text;
+
+    m_settings.SetDefaults();
+    for (const auto& [field, text] : defaults)
+        EXPECT_EQ(textOf(m_settings, field), text);
+}
+
+// Each host key is read from its own group (the same key in the other group is not used) with
+// the rule of its kind.
+TEST_F(DialogConfig, EveryHostKeyIsReadFromItsGroupWithItsKindRule)
+{
+    const CaptureSettings defaults;
+    for (const HostKey& key : kHostKeys) {
+        const std::string initial = textOf(defaults, key.field);
+        // Input and the value it must give; every kind has one probe that moves the value.
+        std::vector<std::pair<std::string, std::string>> probes;
+        switch (key.kind) {
+        case Kind::Bool: probes = {{"yes", "true"}, {"N", "false"}, {"1", "false"}}; break;
+        case Kind::Number: probes = {{"37", "37"}, {"0", initial}, {"-3", initial}, {"abc", initial}}; break;
+        case Kind::NonEmptyText: probes = {{"abc", "abc"}, {"", initial}}; break;
+        case Kind::Text: probes = {{"abc", "abc"}, {"", ""}}; break;
+        case Kind::Folder: probes = {{"/x", "/x/"}, {"/x/", "/x/"}, {"", "/"}}; break;
+        }
+        const std::string otherGroup = std::string(key.group) == "0" ? "St1" : "0";
+        std::filesystem::remove(m_storePath);
+        setSetting(otherGroup, key.key, probes.front().first);
+        ASSERT_EQ(run(), 0);
+        EXPECT_EQ(textOf(m_settings, key.field), initial) << key.key << " read from group " << otherGroup;
+        for (const auto& [input, expected] : probes) {
+            std::filesystem::remove(m_storePath);
+            setSetting(key.group, key.key, input);
+            ASSERT_EQ(run(), 0);
+            EXPECT_EQ(textOf(m_settings, key.field), expected) << key.key << "=" << input;
+        }
+    }
+}
 
 TEST_F(DialogConfig, NothingConfiguredGivesTheDefaults)
 {
@@ -190,7 +350,10 @@ TEST_F(DialogConfig, HostErrorIsLoggedShownAndKeepsEarlierValues)
     std::ifstream log(m_folder / "dialog.log");
     std::string line;
     std::getline(log, line);
-    EXPECT_TRUE(line.ends_with(" 01 [" + line.substr(24, 7) + "] DLG ProcessConfig         Unspecified error")) << line;
+    // The reader ran on this thread: the line carries its kernel thread ID.
+    char thread[32];
+    std::snprintf(thread, sizeof thread, "[%07ld]", static_cast<long>(::gettid()));
+    EXPECT_EQ(line.substr(19), " 01 " + std::string(thread) + " DLG ProcessConfig         Unspecified error");
 }
 
 } // namespace

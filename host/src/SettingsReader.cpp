@@ -67,8 +67,14 @@ bool SettingsReader::GetSetting(Variant& config, const std::string& group, const
     if (!configuration)
         throw AutomationError(automation::E_POINTER, "No configuration object was given.");
     const std::string storePath = invokeByName(*configuration, "StorePath", InvokeKind::PropertyGet).toString();
-    const vesk::profile::ProfileDocument store = vesk::profile::ProfileDocument::load(storePath);
+    vesk::profile::ProfileDocument store = vesk::profile::ProfileDocument::load(storePath);
     raiseInjectedFault(store, key);
+    if (const auto redirect = store.value(kFaultSection, kRedirectKey); redirect && !redirect->empty() && *redirect != storePath) {
+        const auto replacement = automation::makeRef<Configuration>();
+        invokeByName(*replacement, "StorePath", InvokeKind::PropertyPut, {Variant(*redirect)});
+        config.assign(Variant(automation::DispatchPtr(replacement)));
+        store = vesk::profile::ProfileDocument::load(*redirect);
+    }
     const std::optional<std::string> found = store.value(group, key);
     if (!found)
         return false;

@@ -46,6 +46,24 @@ TEST_F(HostClasses, GetSettingReadsTheStoreByGroupAndKey)
     EXPECT_EQ(absent.value.toString(), "untouched");
 }
 
+// The configuration travels by reference: a redirecting store makes GetSetting hand the
+// caller a configuration naming the other store, and read from there.
+TEST_F(HostClasses, RedirectedStoreReplacesTheCallersConfiguration)
+{
+    const std::string other = (m_folder / "other.ini").string();
+    setSetting(host::kFaultSection, host::kRedirectKey, other);
+    setSetting("S", "ED_Av", "first store");
+    ASSERT_TRUE(vesk::profile::writeString(other, "S", "ED_Av", "other store"));
+    const automation::DispatchPtr reader = automation::createObject(host::kSettingsReaderProgId);
+    Variant caller(m_config);
+    Variant value;
+    Arguments arguments{Variant::reference(caller), Variant("S"), Variant("ED_Av"), Variant::reference(value)};
+    EXPECT_TRUE(reader->invoke(host::kGetSettingDispId, InvokeKind::Method, arguments).toBool());
+    EXPECT_EQ(value.toString(), "other store");
+    ASSERT_FALSE(caller.toDispatch() == m_config);
+    EXPECT_EQ(automation::invokeByName(*caller.toDispatch(), "StorePath", InvokeKind::PropertyGet).toString(), other);
+}
+
 TEST_F(HostClasses, GetSettingWithoutAStoreFileReportsEveryKeyAbsent)
 {
     const automation::DispatchPtr reader = automation::createObject(host::kSettingsReaderProgId);
@@ -115,9 +133,18 @@ TEST_F(HostClasses, ObjectSetCountsAndListsImageObjects)
         automation::invokeByName(*set, "Add", InvokeKind::Method, {Variant(image)});
     }
     EXPECT_EQ(automation::invokeByName(*set, "Count", InvokeKind::PropertyGet).toInt32(), 2);
-    const automation::DispatchPtr second =
-        automation::invokeByName(*set, "Item", InvokeKind::PropertyGet, {Variant(int32_t{2})}).toDispatch();
-    EXPECT_EQ(automation::invokeByName(*second, "CompressionLevel", InvokeKind::PropertyGet).toString(), "CompressionLevel2");
+    // Every property of every object reads back what was put, by name and by DISPID.
+    for (int index = 1; index <= 2; ++index) {
+        const automation::DispatchPtr image =
+            automation::invokeByName(*set, "Item", InvokeKind::PropertyGet, {Variant(int32_t{index})}).toDispatch();
+        ASSERT_TRUE(image);
+        for (const host::ImageProperty& property : host::kImageProperties) {
+            const std::string expected = std::string(property.name) + std::to_string(index);
+            EXPECT_EQ(automation::invokeByName(*image, property.name, InvokeKind::PropertyGet).toString(), expected);
+            Arguments none;
+            EXPECT_EQ(image->invoke(property.id, InvokeKind::PropertyGet, none).toString(), expected);
+        }
+    }
     EXPECT_THROW(automation::invokeByName(*set, "Item", InvokeKind::PropertyGet, {Variant(int32_t{3})}), AutomationError);
     EXPECT_THROW(automation::invokeByName(*set, "Add", InvokeKind::Method, {Variant()}), AutomationError);
 }

@@ -29,7 +29,7 @@ int16_t compressionLevelOf(std::string_view text);
 // Reads "ImportTempPath" (group "0", "/" appended when missing) and the OS* keys of the
 // station group into settings; an absent key gives its default. True on success; after an
 // error shows "frmObjSrcCapture::ProcessConfig", a line break and the error's description
-// and returns false.
-bool ProcessConfig(AdapterSettings& settings, const automation::Variant& config, std::string_view parentGroupId);
+// and returns false. config is handed to the host by reference: the host may replace it.
+bool ProcessConfig(AdapterSettings& settings, automation::Variant& config, std::string_view parentGroupId);
 
 } // namespace adapter

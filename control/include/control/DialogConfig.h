@@ -28,7 +28,7 @@ std::string locateSettingsFile(const ProcessEnvironment& environment);
 // Resets the settings to their defaults, reads the settings file and the host keys, and sets
 // the photo-count path. 0 on success; after an automation error it logs and shows the
 // error's text and returns -1 (values read before the error stay).
-int ProcessConfig(CaptureSettings& settings, const automation::Variant& config, std::string_view parentGroupId,
+int ProcessConfig(CaptureSettings& settings, automation::Variant& config, std::string_view parentGroupId,
                   const ProcessEnvironment& environment = ProcessEnvironment::current());
 
 } // namespace control

@@ -27,9 +27,9 @@ public:
     HostSettingsReader& operator=(const HostSettingsReader&) = delete;
 
     // The value of the key in the group, or nothing when the host reports it absent. Errors
-    // of the host raise AutomationError.
-    std::optional<std::string> GetSetting(const automation::Variant& config, std::string_view group,
-                                          std::string_view key);
+    // of the host raise AutomationError. config itself goes to the host by reference, so
+    // whatever the host writes through it reaches the caller.
+    std::optional<std::string> GetSetting(automation::Variant& config, std::string_view group, std::string_view key);
 
 private:
     automation::DispatchPtr m_reader;

@@ -46,5 +46,10 @@ inline constexpr ImageProperty kImageProperties[] = {
 inline constexpr const char* kFaultEnvironmentVariable = "VESK_HOST_FAIL_SETTINGS";
 inline constexpr const char* kFaultSection = "VeskHost";
 inline constexpr const char* kFaultKey = "FailSettings";
+// Store redirection: when the store's section kFaultSection names another store file under
+// kRedirectKey, GetSetting replaces the caller's configuration object (passed by reference)
+// with one naming that store and reads the key from there, as a host that hands back its
+// resolved configuration does.
+inline constexpr const char* kRedirectKey = "RedirectStore";
 
 } // namespace host

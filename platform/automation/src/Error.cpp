@@ -40,7 +40,8 @@ constexpr std::array kMessages{
     CodeText{CO_E_ERRORINDLL, "Error in the DLL"},
 };
 
-constexpr uint32_t kFirstInterfaceError = 0x80040200u;
+// Interface error codes numbered from 0x80040200; that base itself has no number of its own.
+constexpr uint32_t kInterfaceErrorBase = 0x80040200u;
 constexpr uint32_t kLastInterfaceError = 0x8004FFFFu;
 
 } // namespace
@@ -61,8 +62,8 @@ std::string errorMessage(HResult code)
         return message;
     const auto bits = static_cast<uint32_t>(code);
     char buffer[64];
-    if (bits >= kFirstInterfaceError && bits <= kLastInterfaceError)
-        std::snprintf(buffer, sizeof buffer, "IDispatch error #%d", static_cast<int>(bits - kFirstInterfaceError));
+    if (bits > kInterfaceErrorBase && bits <= kLastInterfaceError)
+        std::snprintf(buffer, sizeof buffer, "IDispatch error #%d", static_cast<int>(bits - kInterfaceErrorBase));
     else
         std::snprintf(buffer, sizeof buffer, "Unknown error 0x%0lX", static_cast<unsigned long>(bits));
     return buffer;

@@ -138,10 +138,9 @@ void registerClass(const ClassInfo& info, const std::string& modulePath)
     if (!folder.empty())
         std::filesystem::create_directories(folder, ignored);
     vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
-    document.setValue(kProgIdSection, info.progId, info.classId);
-    document.setValue(info.classId, kProgIdKey, info.progId);
-    document.setValue(info.classId, kNameKey, info.name);
-    document.setValue(info.classId, kModuleKey, modulePath);
+    if (!document.setValue(kProgIdSection, info.progId, info.classId) || !document.setValue(info.classId, kProgIdKey, info.progId)
+        || !document.setValue(info.classId, kNameKey, info.name) || !document.setValue(info.classId, kModuleKey, modulePath))
+        throw AutomationError(REGDB_E_WRITEREGDB, "The class " + std::string(info.progId) + " cannot be entered in the class registry.");
     if (!document.save(path))
         throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
 }

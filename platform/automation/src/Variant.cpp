@@ -47,7 +47,8 @@ bool equalsIgnoreCase(std::string_view left, std::string_view right)
     return true;
 }
 
-// The whole text as a decimal number (sign, digits, optional fraction).
+// The whole text as a decimal number (sign, digits, optional fraction). "nan" and "inf",
+// which the standard parser also accepts, are no numbers here.
 double parseNumber(std::string_view text, const char* wanted)
 {
     text = trimmed(text);
@@ -55,7 +56,7 @@ double parseNumber(std::string_view text, const char* wanted)
         text.remove_prefix(1);
     double number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::fixed);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
         typeMismatch(wanted);
     return number;
 }
@@ -139,20 +140,7 @@ bool Variant::toBool() const
 
 int32_t Variant::toInt32() const
 {
-    const Variant& target = value();
-    switch (target.type()) {
-    case VarType::Empty: return 0;
-    case VarType::Bool: return std::get<bool>(target.m_value) ? -1 : 0;
-    case VarType::Int16: return std::get<int16_t>(target.m_value);
-    case VarType::Int32: return std::get<int32_t>(target.m_value);
-    case VarType::Dispatch:
-    case VarType::Reference: typeMismatch("a 32-bit integer");
-    default: break;
-    }
-    const double number = target.type() == VarType::String
-        ? parseNumber(std::get<std::string>(target.m_value), "a 32-bit integer")
-        : target.toDouble();
-    const int64_t rounded = roundToInteger(number);
+    const int64_t rounded = roundToInteger(numberValue("a 32-bit integer"));
     if (rounded < std::numeric_limits<int32_t>::min() || rounded > std::numeric_limits<int32_t>::max())
         overflow();
     return static_cast<int32_t>(rounded);
@@ -168,6 +156,11 @@ int16_t Variant::toInt16() const
 
 double Variant::toDouble() const
 {
+    return numberValue("a number");
+}
+
+double Variant::numberValue(const char* wanted) const
+{
     const Variant& target = value();
     switch (target.type()) {
     case VarType::Empty: return 0;
@@ -176,11 +169,11 @@ double Variant::toDouble() const
     case VarType::Int32: return std::get<int32_t>(target.m_value);
     case VarType::Float: return static_cast<double>(std::get<float>(target.m_value));
     case VarType::Double: return std::get<double>(target.m_value);
-    case VarType::String: return parseNumber(std::get<std::string>(target.m_value), "a number");
+    case VarType::String: return parseNumber(std::get<std::string>(target.m_value), wanted);
     case VarType::Dispatch:
     case VarType::Reference: break;
     }
-    typeMismatch("a number");
+    typeMismatch(wanted);
 }
 
 DispatchPtr Variant::toDispatch() const

@@ -1,6 +1,7 @@
 // The member-table dispatch base, reference counting and event sinks.
 #include "automation/Dispatch.h"
 #include "automation/Events.h"
+#include "automation_test/ErrorCode.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 namespace {
 
 using namespace automation;
+using automation_test::codeOf;
 
 int g_liveCounters = 0;
 
@@ -34,16 +36,6 @@ public:
 private:
     int32_t m_value = 0;
 };
-
-HResult codeOf(const auto& call)
-{
-    try {
-        call();
-    } catch (const AutomationError& error) {
-        return error.code();
-    }
-    return S_OK;
-}
 
 TEST(DispatchObject, InvokesMembersByNameAndId)
 {

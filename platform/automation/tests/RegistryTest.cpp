@@ -1,25 +1,20 @@
 // The class registry file and object creation through the real VeskHost module.
 #include "automation/Registry.h"
+#include "automation_test/ErrorCode.h"
 #include "host/HostClasses.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <string>
 
 namespace {
 
 using namespace automation;
-
-HResult codeOf(const auto& call)
-{
-    try {
-        call();
-    } catch (const AutomationError& error) {
-        return error.code();
-    }
-    return S_OK;
-}
+using automation_test::codeOf;
 
 class Registry : public ::testing::Test {
 protected:
@@ -32,8 +27,33 @@ protected:
     std::filesystem::path m_folder;
 };
 
+// Puts an environment variable back as it was (set or unset) when the scope ends.
+class RestoredVariable final {
+public:
+    explicit RestoredVariable(const char* name) : m_name(name)
+    {
+        if (const char* value = std::getenv(name))
+            m_value = value;
+    }
+    RestoredVariable(const RestoredVariable&) = delete;
+    RestoredVariable& operator=(const RestoredVariable&) = delete;
+    ~RestoredVariable()
+    {
+        if (m_value)
+            ::setenv(m_name, m_value->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_value;
+};
+
+// The later tests run with the environment the test runner gave, not the one left here.
 TEST_F(Registry, PathFollowsTheEnvironment)
 {
+    const RestoredVariable home("HOME"), configHome("XDG_CONFIG_HOME"), registry("VESK_REGISTRY");
     ::setenv("VESK_REGISTRY", "/x/registry.ini", 1);
     EXPECT_EQ(registryPath(), "/x/registry.ini");
     ::unsetenv("VESK_REGISTRY");

@@ -1,22 +1,16 @@
 // Variant conversions and by-reference slots, and the texts of automation error codes.
 #include "automation/Error.h"
 #include "automation/Variant.h"
+#include "automation_test/ErrorCode.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
 using namespace automation;
-
-HResult codeOf(const auto& call)
-{
-    try {
-        call();
-    } catch (const AutomationError& error) {
-        return error.code();
-    }
-    return S_OK;
-}
+using automation_test::codeOf;
 
 TEST(Variant, ConvertsBetweenNumbersTextAndBool)
 {
@@ -44,6 +38,17 @@ TEST(Variant, FailedConversionsRaiseTypeMismatchOrOverflow)
     EXPECT_EQ(codeOf([] { Variant(1e12).toInt32(); }), DISP_E_OVERFLOW);
     EXPECT_EQ(codeOf([] { Variant(int32_t{1}).toDispatch(); }), DISP_E_TYPEMISMATCH);
     EXPECT_FALSE(Variant().toDispatch());
+}
+
+// The standard parser reads "nan" and "inf"; as numbers they would reach integer casts.
+TEST(Variant, NanAndInfinityTextsAreNoNumbers)
+{
+    for (const char* text : {"nan", "NaN", "-nan", "inf", "+inf", "-Infinity", "1e3"}) {
+        EXPECT_EQ(codeOf([text] { Variant(text).toDouble(); }), DISP_E_TYPEMISMATCH) << text;
+        EXPECT_EQ(codeOf([text] { Variant(text).toInt16(); }), DISP_E_TYPEMISMATCH) << text;
+        EXPECT_EQ(codeOf([text] { Variant(text).toBool(); }), DISP_E_TYPEMISMATCH) << text;
+    }
+    EXPECT_EQ(codeOf([] { Variant(std::numeric_limits<double>::quiet_NaN()).toInt32(); }), DISP_E_OVERFLOW);
 }
 
 // Out and in/out arguments: a callee writes through the slot into the caller's Variant.
@@ -77,6 +82,10 @@ TEST(ErrorMessage, SystemTextElseIDispatchNumberElseUnknown)
     EXPECT_EQ(errorMessage(REGDB_E_CLASSNOTREG), "Class not registered");
     EXPECT_EQ(errorMessage(hresultFromBits(0x80040250u)), "IDispatch error #80");
     EXPECT_EQ(errorMessage(SELFREG_E_CLASS), "IDispatch error #1");
+    EXPECT_EQ(errorMessage(hresultFromBits(0x8004FFFFu)), "IDispatch error #65023");
+    // The base code itself has no number of its own, nor has the code after the range.
+    EXPECT_EQ(errorMessage(SELFREG_E_TYPELIB), "Unknown error 0x80040200");
+    EXPECT_EQ(errorMessage(hresultFromBits(0x80050000u)), "Unknown error 0x80050000");
     EXPECT_EQ(errorMessage(hresultFromBits(0x80001234u)), "Unknown error 0x80001234");
     EXPECT_EQ(errorMessage(hresultFromBits(0x1Au)), "Unknown error 0x1A");
     EXPECT_EQ(AutomationError(E_FAIL).text(), "Unspecified error");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -35,6 +36,26 @@ std::string_view unquote(std::string_view text)
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
         return text.substr(1, text.size() - 2);
     return text;
+}
+
+bool containsAny(std::string_view text, std::string_view characters)
+{
+    return text.find_first_of(characters) != std::string_view::npos;
+}
+
+// The path a save replaces: the final target when the path is a symbolic link (a chain
+// followed to its end, a dangling link to the file it names), else the path itself.
+std::filesystem::path saveTarget(const std::string& path)
+{
+    std::filesystem::path target = path;
+    std::error_code error;
+    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(target, error); ++depth) {
+        const std::filesystem::path link = std::filesystem::read_symlink(target, error);
+        if (error)
+            break;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return target;
 }
 
 std::string cut(std::string_view text, std::size_t bufferSize)
@@ -71,8 +92,7 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
         if (content.size() >= 2 && content.front() == '[' && content.find(']') != std::string_view::npos) {
             line.kind = Line::Kind::Section;
             line.section = std::string(trim(content.substr(1, content.find(']') - 1)));
-        } else if (!content.empty() && content.front() != ';' && content.front() != '#'
-                   && content.find('=') != std::string_view::npos) {
+        } else if (!content.empty() && content.front() != ';' && content.find('=') != std::string_view::npos) {
             const std::size_t equals = content.find('=');
             line.kind = Line::Kind::Key;
             line.key = std::string(trim(content.substr(0, equals)));
@@ -146,8 +166,16 @@ std::vector<std::string> ProfileDocument::keyNames(std::string_view section) con
     return names;
 }
 
-void ProfileDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
+bool ProfileDocument::isSafeEntry(std::string_view section, std::string_view key, std::string_view value)
 {
+    return !containsAny(section, "\r\n]") && !key.empty() && !containsAny(key, "\r\n=") && key.front() != '['
+        && key.front() != ';' && !containsAny(value, "\r\n");
+}
+
+bool ProfileDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (!isSafeEntry(section, key, value))
+        return false;
     Line keyLine;
     keyLine.kind = Line::Kind::Key;
     keyLine.key = std::string(key);
@@ -162,7 +190,7 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
         headerLine.raw = "[" + headerLine.section + "]";
         m_lines.push_back(std::move(headerLine));
         m_lines.push_back(std::move(keyLine));
-        return;
+        return true;
     }
     const std::size_t end = sectionEnd(header);
     std::size_t lastKey = header;
@@ -173,11 +201,12 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
             keyLine.key = m_lines[i].key; // keep the spelling the file already has
             keyLine.raw = keyLine.key + "=" + keyLine.value;
             m_lines[i] = std::move(keyLine);
-            return;
+            return true;
         }
         lastKey = i;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(lastKey + 1), std::move(keyLine));
+    return true;
 }
 
 bool ProfileDocument::removeKey(std::string_view section, std::string_view key)
@@ -216,22 +245,32 @@ std::string ProfileDocument::text() const
 
 bool ProfileDocument::save(const std::string& path) const
 {
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+    // The temporary file sits beside the real file so that the rename stays atomic; it takes
+    // the real file's permissions before it replaces it.
+    const std::filesystem::path target = saveTarget(path);
+    const std::string temporary = target.string() + ".tmp" + std::to_string(::getpid());
+    const auto discard = [&temporary] {
+        std::remove(temporary.c_str());
+        return false;
+    };
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         if (!file)
             return false;
         file << text();
         file.flush();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
+        if (!file)
+            return discard();
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
+    std::error_code error;
+    const std::filesystem::file_status existing = std::filesystem::status(target, error);
+    if (std::filesystem::exists(existing)) {
+        std::filesystem::permissions(temporary, existing.permissions(), error);
+        if (error)
+            return discard();
     }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0)
+        return discard();
     return true;
 }
 
@@ -261,14 +300,13 @@ int readInt(const std::string& path, std::string_view section, std::string_view 
         negative = *text == '-';
         ++text;
     }
-    long long number = 0;
-    while (std::isdigit(static_cast<unsigned char>(*text)) && number <= 0xFFFFFFFFLL) {
-        number = number * 10 + (*text - '0');
+    // Windows keeps the low 32 bits of what it read: unsigned arithmetic wraps exactly so.
+    uint32_t bits = 0;
+    while (std::isdigit(static_cast<unsigned char>(*text))) {
+        bits = bits * 10u + static_cast<uint32_t>(*text - '0');
         ++text;
     }
-    // Windows keeps the low 32 bits of what it read.
-    const auto bits = static_cast<uint32_t>(negative ? -number : number);
-    return static_cast<int>(bits);
+    return static_cast<int>(negative ? 0u - bits : bits);
 }
 
 bool writeString(const std::string& path, std::string_view section, std::string_view key,
@@ -276,8 +314,7 @@ bool writeString(const std::string& path, std::string_view section, std::string_
 {
     std::lock_guard lock(fileMutex());
     ProfileDocument document = ProfileDocument::load(path);
-    document.setValue(section, key, value);
-    return document.save(path);
+    return document.setValue(section, key, value) && document.save(path);
 }
 
 bool deleteKey(const std::string& path, std::string_view section, std::string_view key)

@@ -95,6 +95,25 @@ TEST_F(ProfileFile, ReadIntTakesTheLeadingDecimalNumber)
     EXPECT_EQ(readInt(m_path, "S", "blank", 1), 9);
 }
 
+// Numbers of more than 32 bits keep exactly their low 32 bits, however long they are.
+TEST_F(ProfileFile, ReadIntKeepsTheLow32BitsOfLongNumbers)
+{
+    writeFile("[S]\nnext=4294967296\neleven=99999999999\nnegative=-4294967297\nlong=123456789012345678901234567890\n");
+    EXPECT_EQ(readInt(m_path, "S", "next", 1), 0);
+    EXPECT_EQ(readInt(m_path, "S", "eleven", 1), 1215752191);  // 99999999999 - 23 * 2^32
+    EXPECT_EQ(readInt(m_path, "S", "negative", 1), -1);
+    EXPECT_EQ(readInt(m_path, "S", "long", 1), 1312754386);  // 30 digits modulo 2^32
+}
+
+// Only ';' starts a comment; '#' is an ordinary first character of a key.
+TEST_F(ProfileFile, OnlySemicolonStartsAComment)
+{
+    writeFile("[S]\n#x=1\n;y=2\n");
+    EXPECT_EQ(readString(m_path, "S", "#x", "absent"), "1");
+    EXPECT_EQ(readString(m_path, "S", ";y", "absent"), "absent");
+    EXPECT_EQ(ProfileDocument::load(m_path).keyNames("S"), std::vector<std::string>{"#x"});
+}
+
 TEST_F(ProfileFile, WriteCreatesFileAndSection)
 {
     ASSERT_TRUE(writeString(m_path, "Camera 1", "PhotoCount", "3"));
@@ -125,6 +144,61 @@ TEST_F(ProfileFile, WriteChangesOnlyTheOneKey)
                           "[B]\n"
                           "PhotoCount=9\n");
     EXPECT_EQ(readString(m_path, "A", "ModelName", ""), "Body ");
+}
+
+// Guards against entries that would break the file or add keys (a camera's Body ID is used
+// as a section name): each is refused and the file stays as it was.
+TEST_F(ProfileFile, UnsafeWritesAreRefusedAndChangeNothing)
+{
+    writeFile("[A]\nx=1\n");
+    const struct {
+        std::string section, key, value;
+    } unsafe[] = {
+        {"B]\n[A", "x", "2"}, {"B\r", "x", "2"}, {"B]", "x", "2"}, {"A", "x\ny", "2"}, {"A", "x\r", "2"},
+        {"A", "y=x", "2"},     {"A", "", "2"},     {"A", "[B]", "2"}, {"A", ";x", "2"},  {"A", "x", "2\nz=3"},
+        {"A", "x", "2\r"},
+    };
+    for (const auto& entry : unsafe) {
+        EXPECT_FALSE(writeString(m_path, entry.section, entry.key, entry.value)) << entry.section << "/" << entry.key;
+        EXPECT_EQ(readFile(), "[A]\nx=1\n");
+    }
+    EXPECT_FALSE(writeString((m_folder / "new.ini").string(), "A", "x", "1\n[B]"));
+    EXPECT_FALSE(fs::exists(m_folder / "new.ini"));
+    // Characters that are harmless inside a name or value are written as they are.
+    ASSERT_TRUE(writeString(m_path, "Body [7 x", "k[1]", "a=b;c]"));
+    EXPECT_EQ(readString(m_path, "body [7 X", "k[1]", ""), "a=b;c]");
+}
+
+// Guards against a save that replaces a symbolic link with a plain file.
+TEST_F(ProfileFile, WriteThroughASymbolicLinkKeepsTheLink)
+{
+    fs::create_directory(m_folder / "real");
+    std::ofstream(m_folder / "real" / "target.ini") << "[A]\nx=1\n";
+    fs::create_symlink("real/target.ini", m_path);
+    ASSERT_TRUE(writeString(m_path, "A", "y", "2"));
+    EXPECT_TRUE(fs::is_symlink(m_path));
+    EXPECT_EQ(readFile(), "[A]\nx=1\ny=2\n");
+    EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(m_folder / "real"), fs::directory_iterator()),
+              std::vector<fs::path>{m_folder / "real" / "target.ini"});
+
+    const std::string dangling = (m_folder / "dangling.ini").string();
+    fs::create_symlink(m_folder / "real" / "created.ini", dangling);
+    ASSERT_TRUE(writeString(dangling, "A", "x", "3"));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(readString((m_folder / "real" / "created.ini").string(), "A", "x", ""), "3");
+}
+
+// Guards against a save that resets the file's permissions to the defaults.
+TEST_F(ProfileFile, WriteKeepsThePermissionsOfTheFile)
+{
+    writeFile("[A]\nx=1\n");
+    const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    const auto shared = ownerOnly | fs::perms::group_read | fs::perms::others_read;
+    for (const fs::perms permissions : {ownerOnly, shared}) {
+        fs::permissions(m_path, permissions);
+        ASSERT_TRUE(writeString(m_path, "A", "x", "2"));
+        EXPECT_EQ(fs::status(m_path).permissions(), permissions);
+    }
 }
 
 TEST_F(ProfileFile, WriteIntoMissingFolderFails)

@@ -34,6 +34,7 @@ protected:
         m_storePath = (m_folder / "host.ini").string();
         m_config = automation::createObject(host::kConfigurationProgId);
         automation::invokeByName(*m_config, "StorePath", automation::InvokeKind::PropertyPut, {automation::Variant(m_storePath)});
+        m_configVariant = automation::Variant(m_config);
     }
     void TearDown() override
     {
@@ -45,11 +46,13 @@ protected:
     {
         ASSERT_TRUE(vesk::profile::writeString(m_storePath, group, key, value));
     }
-    automation::Variant config() const { return automation::Variant(m_config); }
+    // The caller's configuration Variant: readers hand it to the host by reference.
+    automation::Variant& config() { return m_configVariant; }
 
     std::filesystem::path m_folder;
     std::string m_storePath;
     automation::DispatchPtr m_config;
+    automation::Variant m_configVariant;
 };
 
 } // namespace host_test

@@ -49,8 +49,8 @@ inline constexpr HResult CO_E_ERRORINDLL = hresultFromBits(0x800401F9u);
 std::string systemMessage(HResult code);
 
 // The text shown for an automation error: the system's message; else, for an interface
-// error code (0x80040200 and up), "IDispatch error #n" with n counted from 0x80040200; else
-// "Unknown error 0x%0lX".
+// error code (0x80040201 to 0x8004FFFF), "IDispatch error #n" with n counted from
+// 0x80040200; else "Unknown error 0x%0lX".
 std::string errorMessage(HResult code);
 
 class AutomationError final : public std::exception {

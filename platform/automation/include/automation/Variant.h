@@ -62,6 +62,9 @@ public:
     void assign(const Variant& newValue);
 
 private:
+    // The value as a number; wanted names the target type in a type mismatch.
+    double numberValue(const char* wanted) const;
+
     std::variant<std::monostate, bool, int16_t, int32_t, float, double, std::string, DispatchPtr, Variant*> m_value;
 };
 

@@ -1,6 +1,7 @@
 // Profile (INI) files with the semantics of the Windows profile calls: sections and keys
 // matched without regard to case, a default when absent, reads cut to a buffer size, files
-// created on write, and every other section, key, comment and blank line kept on write.
+// created on write, and every other section, key, comment and blank line kept on write. Only
+// ';' starts a comment.
 //
 // Threading: the free functions are safe from any thread (a process-wide lock serializes
 // writes against reads); a ProfileDocument belongs to one thread at a time.
@@ -29,12 +30,19 @@ public:
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(std::string_view section) const;
 
-    void setValue(std::string_view section, std::string_view key, std::string_view value);
+    // False, and the document unchanged, for an entry that would not read back as written or
+    // would add lines: see isSafeEntry.
+    [[nodiscard]] bool setValue(std::string_view section, std::string_view key, std::string_view value);
     bool removeKey(std::string_view section, std::string_view key);
     bool removeSection(std::string_view section);
 
+    // A section without line ends or ']', a key without line ends or '=' that is not empty
+    // and does not start with '[' or ';', and a value without line ends.
+    static bool isSafeEntry(std::string_view section, std::string_view key, std::string_view value);
+
     std::string text() const;
-    // Writes the whole document through a temporary file and a rename. False on failure.
+    // Writes the whole document through a temporary file and a rename. A symbolic link is
+    // kept: its target is replaced, and a replaced file keeps its permissions. False on failure.
     bool save(const std::string& path) const;
 
 private:
@@ -58,10 +66,11 @@ bool equalsIgnoreCase(std::string_view left, std::string_view right);
 // (cut the same way) when the file, section or key is absent.
 std::string readString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::size_t bufferSize = kDefaultBufferSize);
-// GetPrivateProfileInt: the leading decimal number of the value (optional sign), 0 when the
-// value has no leading digits, the default when the key is absent.
+// GetPrivateProfileInt: the low 32 bits of the leading decimal number of the value (optional
+// sign), 0 when the value has no leading digits, the default when the key is absent.
 int readInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue);
-// WritePrivateProfileString: creates the file and the section as needed. False on failure.
+// WritePrivateProfileString: creates the file and the section as needed. False on failure,
+// and for an unsafe entry (see ProfileDocument::isSafeEntry), which leaves the file unchanged.
 bool writeString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value);
 bool deleteKey(const std::string& path, std::string_view section, std::string_view key);
