@@ -3,7 +3,15 @@
 // Threading: worker thread only.
 #include "CameraCalls.h"
 
+#include <chrono>
+#include <thread>
+
 namespace camera::calls {
+namespace {
+
+constexpr std::chrono::milliseconds depthOfFieldSettle{500};
+
+} // namespace
 
 CamError setProperty(CameraModel& model, CamPropertyID property, uint32_t value)
 {
@@ -18,6 +26,32 @@ void notifyError(CameraModel& model, CamError error)
 void notifyBusy(CameraModel& model)
 {
     model.notifyObservers("DeviceBusy");
+}
+
+void reportFailure(CameraModel& model, CamError error)
+{
+    if (error == CAM_ERR_DEVICE_BUSY) {
+        notifyBusy(model);
+    } else if (error != CAM_ERR_OK) {
+        notifyError(model, error);
+    }
+}
+
+bool finishedUnlessBusy(CameraModel& model, CamError error)
+{
+    reportFailure(model, error);
+    return error != CAM_ERR_DEVICE_BUSY;
+}
+
+CamError switchLiveViewOutputOff(CameraModel& model)
+{
+    if (model.evfDepthOfFieldPreview() != 0) {
+        if (const CamError error = setProperty(model, CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0); error != CAM_ERR_OK) {
+            return error;
+        }
+        std::this_thread::sleep_for(depthOfFieldSettle);
+    }
+    return setProperty(model, CAM_PROP_EVF_OUTPUT_DEVICE, 0);
 }
 
 LegacyUiLock::LegacyUiLock(CameraModel& model) : m_model(model)

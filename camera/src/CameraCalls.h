@@ -1,5 +1,5 @@
-// Small functions shared by the commands: property writes, the legacy user-interface lock and
-// the failure notifications.
+// Small functions shared by the commands: property writes, the end of live-view output, the
+// legacy user-interface lock and the failure notifications.
 //
 // Threading: used on the processor's worker thread only.
 #pragma once
@@ -16,6 +16,15 @@ CamError setProperty(CameraModel& model, CamPropertyID property, uint32_t value)
 
 void notifyError(CameraModel& model, CamError error);
 void notifyBusy(CameraModel& model);
+
+// Announces a failure: "DeviceBusy" when the whole code is busy, else "error"; nothing for 0.
+void reportFailure(CameraModel& model, CamError error);
+// Reports a failure and tells whether the command is finished: busy asks to run again.
+bool finishedUnlessBusy(CameraModel& model, CamError error);
+
+// Switches the depth-of-field preview off when it is on (then lets the camera settle for
+// 500 ms) and, if that worked, the live-view output. Returns the first failure.
+CamError switchLiveViewOutputOff(CameraModel& model);
 
 // Locks the user interface of a legacy camera for its lifetime; does nothing for other models.
 // The unlock is sent only when the lock succeeded.

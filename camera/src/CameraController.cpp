@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace camera {
@@ -29,6 +31,50 @@ int32_t moved(int32_t coordinate, int32_t step)
 {
     const int64_t result = static_cast<int64_t>(coordinate) + step;
     return static_cast<int32_t>(std::clamp<int64_t>(result, step < 0 ? 0 : INT32_MIN, INT32_MAX));
+}
+
+// Actions that write the 32-bit value their argument points to.
+struct ValueAction {
+    std::string_view command;
+    CamPropertyID property;
+};
+constexpr ValueAction valueActions[] = {
+    {"set_AEMode", CAM_PROP_AE_MODE},
+    {"set_Av", CAM_PROP_AV},
+    {"set_Tv", CAM_PROP_TV},
+    {"set_ISOSpeed", CAM_PROP_ISO_SPEED},
+    {"set_MeteringMode", CAM_PROP_METERING_MODE},
+    {"set_ExposureCompensation", CAM_PROP_EXPOSURE_COMPENSATION},
+    {"set_ImageQuality", CAM_PROP_IMAGE_QUALITY},
+    {"set_PictureStyle", CAM_PROP_PICTURE_STYLE},
+    {"set_WhiteBalance", CAM_PROP_WHITE_BALANCE},
+    {"set_EvfMode", CAM_PROP_EVF_MODE},
+    {"set_EvfAfMode", CAM_PROP_EVF_AF_MODE},
+};
+
+// Actions that queue a command with a fixed 32-bit parameter.
+struct ParameterAction {
+    std::string_view command;
+    uint32_t parameter;
+};
+constexpr ParameterAction shutterActions[] = {
+    {"pressingHalfway", CAM_SHUTTER_BUTTON_HALFWAY},
+    {"pressingCompletely", CAM_SHUTTER_BUTTON_COMPLETELY},
+    {"pressingOff", CAM_SHUTTER_BUTTON_OFF},
+};
+constexpr ParameterAction lensActions[] = {
+    {"focus_Near3", CAM_DRIVE_LENS_NEAR3}, {"focus_Near2", CAM_DRIVE_LENS_NEAR2},
+    {"focus_Near1", CAM_DRIVE_LENS_NEAR1}, {"focus_Far3", CAM_DRIVE_LENS_FAR3},
+    {"focus_Far2", CAM_DRIVE_LENS_FAR2},   {"focus_Far1", CAM_DRIVE_LENS_FAR1},
+};
+
+// The entry of `actions` for the command, or null.
+template <typename Action, std::size_t Count>
+const Action* find(const Action (&actions)[Count], const std::string& command)
+{
+    const auto found = std::find_if(std::begin(actions), std::end(actions),
+                                    [&](const Action& action) { return action.command == command; });
+    return found != std::end(actions) ? found : nullptr;
 }
 
 } // namespace
@@ -81,28 +127,14 @@ void CameraController::actionPerformed(const ActionEvent& event)
     const std::string& command = event.command();
     void* argument = event.argument();
 
-    if (command == "opensession") {
+    if (const ValueAction* action = find(valueActions, command)) {
+        setProperty(action->property, valueOf(event));
+    } else if (const ParameterAction* action = find(shutterActions, command)) {
+        postCommand(std::make_unique<PressShutterButtonCommand>(model, action->parameter));
+    } else if (const ParameterAction* action = find(lensActions, command)) {
+        postCommand(std::make_unique<DriveLensCommand>(model, action->parameter));
+    } else if (command == "opensession") {
         postCommand(std::make_unique<OpenSessionCommand>(model));
-    } else if (command == "set_AEMode") {
-        setProperty(CAM_PROP_AE_MODE, valueOf(event));
-    } else if (command == "set_Av") {
-        setProperty(CAM_PROP_AV, valueOf(event));
-    } else if (command == "set_Tv") {
-        setProperty(CAM_PROP_TV, valueOf(event));
-    } else if (command == "set_ISOSpeed") {
-        setProperty(CAM_PROP_ISO_SPEED, valueOf(event));
-    } else if (command == "set_MeteringMode") {
-        setProperty(CAM_PROP_METERING_MODE, valueOf(event));
-    } else if (command == "set_ExposureCompensation") {
-        setProperty(CAM_PROP_EXPOSURE_COMPENSATION, valueOf(event));
-    } else if (command == "set_ImageQuality") {
-        setProperty(CAM_PROP_IMAGE_QUALITY, valueOf(event));
-    } else if (command == "pressingHalfway") {
-        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_HALFWAY));
-    } else if (command == "pressingCompletely") {
-        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_COMPLETELY));
-    } else if (command == "pressingOff") {
-        postCommand(std::make_unique<PressShutterButtonCommand>(model, CAM_SHUTTER_BUTTON_OFF));
     } else if (command == "TakePicture") {
         postCommand(std::make_unique<TakePictureCommand>(model));
     } else if (command == "TakePictureNonAF") {
@@ -111,10 +143,6 @@ void CameraController::actionPerformed(const ActionEvent& event)
         if (argument) {
             postCommand(std::make_unique<SetCapacityCommand>(model, *static_cast<const CamCapacity*>(argument)));
         }
-    } else if (command == "set_PictureStyle") {
-        setProperty(CAM_PROP_PICTURE_STYLE, valueOf(event));
-    } else if (command == "set_WhiteBalance") {
-        setProperty(CAM_PROP_WHITE_BALANCE, valueOf(event));
     } else if (command == "get_PropertyInfo") {
         if (argument) {
             const auto* words = static_cast<const uint32_t*>(argument);
@@ -139,26 +167,12 @@ void CameraController::actionPerformed(const ActionEvent& event)
         if (const auto code = valueOf(event)) {
             postCommand(std::make_unique<NotifyCommand>(model, "error", *code));
         }
-    } else if (command == "set_EvfMode") {
-        setProperty(CAM_PROP_EVF_MODE, valueOf(event));
     } else if (command == "startEVF") {
         postCommand(std::make_unique<StartEvfCommand>(model));
     } else if (command == "endEVF") {
         postCommand(std::make_unique<EndEvfCommand>(model));
     } else if (command == "downloadEVF") {
         postCommand(std::make_unique<DownloadEvfCommand>(model));
-    } else if (command == "focus_Near3") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR3));
-    } else if (command == "focus_Near2") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR2));
-    } else if (command == "focus_Near1") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_NEAR1));
-    } else if (command == "focus_Far3") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR3));
-    } else if (command == "focus_Far2") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR2));
-    } else if (command == "focus_Far1") {
-        postCommand(std::make_unique<DriveLensCommand>(model, CAM_DRIVE_LENS_FAR1));
     } else if (command == "evfFocusBox_Set") {
         if (argument) {
             setProperty(CAM_PROP_EVF_ZOOM_POSITION, *static_cast<const CamPoint*>(argument));
@@ -181,8 +195,6 @@ void CameraController::actionPerformed(const ActionEvent& event)
         setProperty(CAM_PROP_EVF_ZOOM, 1);
     } else if (command == "evfZoom_Focus") {
         setProperty(CAM_PROP_EVF_ZOOM, 5);
-    } else if (command == "set_EvfAfMode") {
-        setProperty(CAM_PROP_EVF_AF_MODE, valueOf(event));
     } else if (command == "evfAfOn") {
         postCommand(std::make_unique<DoEvfAfCommand>(model, CAM_EVF_AF_ON));
     } else if (command == "evfAfOff") {

@@ -71,8 +71,7 @@ void CameraModel::setPropertyDesc(CamPropertyID property, const CamPropertyDesc&
 
 void CameraModel::setFocusInfo(const CamFocusInfo& focusInfo)
 {
-    std::lock_guard guard(m_fieldsMutex);
-    *m_focusInfo = focusInfo;
+    write(*m_focusInfo, focusInfo);
 }
 
 uint32_t CameraModel::propertyUInt32(CamPropertyID property) const
@@ -87,72 +86,6 @@ CamPropertyDesc CameraModel::propertyDesc(CamPropertyID property) const
     std::lock_guard guard(m_fieldsMutex);
     const auto field = m_descriptions.find(property);
     return field != m_descriptions.end() ? field->second : CamPropertyDesc{};
-}
-
-CamFocusInfo CameraModel::focusInfo() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return *m_focusInfo;
-}
-
-std::string CameraModel::modelName() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_modelName;
-}
-
-std::string CameraModel::bodyId() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_bodyId;
-}
-
-uint32_t CameraModel::evfZoom() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_evfZoom;
-}
-
-void CameraModel::setEvfZoom(uint32_t zoom)
-{
-    std::lock_guard guard(m_fieldsMutex);
-    m_evfZoom = zoom;
-}
-
-CamPoint CameraModel::evfZoomPosition() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_evfZoomPosition;
-}
-
-void CameraModel::setEvfZoomPosition(CamPoint position)
-{
-    std::lock_guard guard(m_fieldsMutex);
-    m_evfZoomPosition = position;
-}
-
-CamRect CameraModel::evfZoomRect() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_evfZoomRect;
-}
-
-void CameraModel::setEvfZoomRect(CamRect rect)
-{
-    std::lock_guard guard(m_fieldsMutex);
-    m_evfZoomRect = rect;
-}
-
-CamSize CameraModel::evfCoordinateSystem() const
-{
-    std::lock_guard guard(m_fieldsMutex);
-    return m_evfCoordinateSystem;
-}
-
-void CameraModel::setEvfCoordinateSystem(CamSize size)
-{
-    std::lock_guard guard(m_fieldsMutex);
-    m_evfCoordinateSystem = size;
 }
 
 std::shared_ptr<CameraModel> createCameraModel(CamCameraRef camera, const CamDeviceInfo& deviceInfo)

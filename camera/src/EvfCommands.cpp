@@ -6,37 +6,10 @@
 #include "CameraCalls.h"
 #include "camera/CameraModel.h"
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace camera {
 namespace {
-
-constexpr std::chrono::milliseconds depthOfFieldSettle{500};
-
-// Busy asks for a retry; any other failure is reported.
-bool finishRetryingBusy(CameraModel& model, CamError error)
-{
-    if (error == CAM_ERR_OK) {
-        return true;
-    }
-    if (error == CAM_ERR_DEVICE_BUSY) {
-        calls::notifyBusy(model);
-        return false;
-    }
-    calls::notifyError(model, error);
-    return true;
-}
-
-void reportCommand(CameraModel& model, CamError error)
-{
-    if (error == CAM_ERR_DEVICE_BUSY) {
-        calls::notifyBusy(model);
-    } else if (error != CAM_ERR_OK) {
-        calls::notifyError(model, error);
-    }
-}
 
 void readFrameGeometry(CamEvfImageRef image, EvfFrameData& frame)
 {
@@ -73,7 +46,7 @@ bool StartEvfCommand::execute()
         error = calls::setProperty(model, CAM_PROP_EVF_OUTPUT_DEVICE,
                                    model.evfOutputDevice() | CAM_EVF_OUTPUT_DEVICE_TFT | CAM_EVF_OUTPUT_DEVICE_PC);
     }
-    return finishRetryingBusy(model, error);
+    return calls::finishedUnlessBusy(model, error);
 }
 
 bool EndEvfCommand::execute()
@@ -82,18 +55,10 @@ bool EndEvfCommand::execute()
     if (!(model.evfOutputDevice() & CAM_EVF_OUTPUT_DEVICE_PC)) {
         return true;
     }
-    CamError error = CAM_ERR_OK;
-    if (model.evfDepthOfFieldPreview() != 0) {
-        error = calls::setProperty(model, CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0);
-        if (error == CAM_ERR_OK) {
-            std::this_thread::sleep_for(depthOfFieldSettle);
-        }
-    }
-    if (error == CAM_ERR_OK) {
-        error = calls::setProperty(model, CAM_PROP_EVF_OUTPUT_DEVICE, 0);
-    }
+    const CamError error = calls::switchLiveViewOutputOff(model);
     // Ending live view is retried after any failure.
-    return finishRetryingBusy(model, error) && error == CAM_ERR_OK;
+    calls::reportFailure(model, error);
+    return error == CAM_ERR_OK;
 }
 
 bool DownloadEvfCommand::execute()
@@ -134,18 +99,18 @@ bool DownloadEvfCommand::execute()
     if (error == CAM_ERR_OBJECT_NOTREADY) {
         return false;
     }
-    return finishRetryingBusy(model, error);
+    return calls::finishedUnlessBusy(model, error);
 }
 
 bool DriveLensCommand::execute()
 {
-    reportCommand(*m_model, CamSendCommand(m_model->camera(), CAM_COMMAND_DRIVE_LENS_EVF, static_cast<int32_t>(m_step)));
+    calls::reportFailure(*m_model, CamSendCommand(m_model->camera(), CAM_COMMAND_DRIVE_LENS_EVF, static_cast<int32_t>(m_step)));
     return true;
 }
 
 bool DoEvfAfCommand::execute()
 {
-    reportCommand(*m_model, CamSendCommand(m_model->camera(), CAM_COMMAND_DO_EVF_AF, static_cast<int32_t>(m_on)));
+    calls::reportFailure(*m_model, CamSendCommand(m_model->camera(), CAM_COMMAND_DO_EVF_AF, static_cast<int32_t>(m_on)));
     return true;
 }
 

@@ -1,8 +1,8 @@
 // The command queue and its worker loop. The worker blocks on the lock's condition while the
 // queue is empty, so an idle processor never wakes up.
 //
-// Threading: see Processor.h. The queue, the close command and the running flag change only
-// under the lock; the loop reads the running flag without it.
+// Threading: see Processor.h. The queue and the close command change only under the lock, the
+// running flag too unless that lock timed out during a stop; the loop reads the flag without it.
 #include "camera/Processor.h"
 
 #include <utility>
@@ -12,11 +12,12 @@ namespace camera {
 Processor::~Processor()
 {
     if (hasThread()) {
-        if (m_lock.lock()) {
-            m_running = false;
-            m_lock.notify();
-        } else {
-            m_running = false;
+        if (!endLoop() && !isCurrentThread()) {
+            // That wake went out without the lock and may have come just before the worker
+            // blocked: repeat it until the worker has ended.
+            while (!waitForEnd(stopTimeout)) {
+                m_lock.wake();
+            }
         }
         joinThread();
     }
@@ -79,13 +80,7 @@ void Processor::setCloseCommand(std::unique_ptr<Command> command)
 
 bool Processor::stop()
 {
-    if (m_lock.lock()) {
-        m_running = false;
-        m_lock.notify();
-    } else {
-        // The loop reads the flag without the lock; a stop is never dropped.
-        m_running = false;
-    }
+    endLoop();
     if (!hasThread()) {
         return true;
     }
@@ -93,6 +88,20 @@ bool Processor::stop()
         return false;
     }
     return waitForEnd(stopTimeout);
+}
+
+bool Processor::endLoop()
+{
+    const bool locked = m_lock.lock();
+    // The loop reads the flag without the lock, so a stop is never dropped: without the lock
+    // the flag is cleared all the same and a worker blocked in `take` is woken.
+    m_running = false;
+    if (locked) {
+        m_lock.notify();
+    } else {
+        m_lock.wake();
+    }
+    return locked;
 }
 
 std::unique_ptr<Command> Processor::take()
@@ -115,8 +124,12 @@ std::unique_ptr<Command> Processor::take()
 
 void Processor::requeueAfterPause(std::unique_ptr<Command> command)
 {
-    if (!m_lock.lock()) {
-        return;
+    // The command is never dropped while the processor runs: a lock that timed out is tried
+    // again. Once stopped, it is discarded as the queue is.
+    while (!m_lock.lock()) {
+        if (!m_running) {
+            return;
+        }
     }
     // The lock is free while paused, so others keep queueing; a stop ends the pause.
     const auto deadline = std::chrono::steady_clock::now() + retryPause;

@@ -146,15 +146,7 @@ bool SetPropertyCommand<Value>::execute()
             error = CamSetPropertyData(m_model->camera(), m_property, 0, sizeof m_value, &m_value);
         }
     }
-    if (error == CAM_ERR_OK) {
-        return true;
-    }
-    if (error == CAM_ERR_DEVICE_BUSY) {
-        calls::notifyBusy(*m_model);
-        return false;
-    }
-    calls::notifyError(*m_model, error);
-    return true;
+    return calls::finishedUnlessBusy(*m_model, error);
 }
 
 template class SetPropertyCommand<uint32_t>;

@@ -7,8 +7,6 @@
 #include "camera/CameraModel.h"
 #include "camera/PropertyCommands.h"
 
-#include <chrono>
-#include <thread>
 #include <utility>
 
 namespace camera {
@@ -17,24 +15,19 @@ namespace {
 // Room announced to a current camera so that it keeps shooting to the host.
 constexpr CamCapacity hostCapacity{0x7FFFFFFF, 0x1000, 1};
 
-constexpr std::chrono::milliseconds depthOfFieldSettle{500};
-
 } // namespace
 
 bool OpenSessionCommand::execute()
 {
     CameraModel& model = *m_model;
     CamError error = CamOpenSession(model.camera());
+    if (error == CAM_ERR_OK) {
+        error = calls::setProperty(model, CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST);
+    }
     if (model.isLegacy()) {
-        if (error == CAM_ERR_OK) {
-            error = calls::setProperty(model, CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST);
-        }
         GetPropertyCommand(m_model, CAM_PROP_UNKNOWN, 0).execute();
         GetPropertyDescCommand(m_model, CAM_PROP_UNKNOWN).execute();
     } else {
-        if (error == CAM_ERR_OK) {
-            error = calls::setProperty(model, CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST);
-        }
         if (error == CAM_ERR_OK) {
             error = CamSendStatusCommand(model.camera(), CAM_STATUS_COMMAND_UI_LOCK, 0);
             if (error == CAM_ERR_OK) {
@@ -61,16 +54,8 @@ bool CloseSessionCommand::execute()
 {
     CameraModel& model = *m_model;
     if (model.evfOutputDevice() & CAM_EVF_OUTPUT_DEVICE_PC) {
-        CamError error = CAM_ERR_OK;
-        if (model.evfDepthOfFieldPreview() != 0) {
-            error = calls::setProperty(model, CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0);
-            if (error == CAM_ERR_OK) {
-                std::this_thread::sleep_for(depthOfFieldSettle);
-            }
-        }
-        if (error == CAM_ERR_OK) {
-            calls::setProperty(model, CAM_PROP_EVF_OUTPUT_DEVICE, 0);
-        }
+        // The session closes whether or not live view could be ended.
+        calls::switchLiveViewOutputOff(model);
     }
     if (const CamError error = CamCloseSession(model.camera()); error != CAM_ERR_OK) {
         calls::notifyError(model, error);

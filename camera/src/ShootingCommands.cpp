@@ -28,33 +28,24 @@ CamError shoot(CameraModel& model, uint32_t shutterState)
     return result;
 }
 
-void reportShot(CameraModel& model, CamError result)
-{
-    if (result == CAM_ERR_DEVICE_BUSY) {
-        calls::notifyBusy(model);
-    } else if (result != CAM_ERR_OK) {
-        calls::notifyError(model, result);
-    }
-}
-
 } // namespace
 
 bool TakePictureCommand::execute()
 {
-    reportShot(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY));
+    calls::reportFailure(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY));
     return true;
 }
 
 bool TakePictureNonAFCommand::execute()
 {
-    reportShot(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF));
+    calls::reportFailure(*m_model, shoot(*m_model, CAM_SHUTTER_BUTTON_COMPLETELY_NON_AF));
     return true;
 }
 
 bool PressShutterButtonCommand::execute()
 {
     const CamError result = CamSendCommand(m_model->camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, static_cast<int32_t>(m_state));
-    reportShot(*m_model, result);
+    calls::reportFailure(*m_model, result);
     return true;
 }
 
@@ -107,7 +98,9 @@ bool DownloadCommand::execute()
             result = CamDownload(m_item, info.size, stream);
         }
         if (result == CAM_ERR_OK) {
-            result = CamDownloadComplete(m_item);
+            // Only tells the camera; the file is complete whatever it answers, and turning the
+            // answer into an error would make the operator lose the shot.
+            CamDownloadComplete(m_item);
         }
     }
     if (m_item) {

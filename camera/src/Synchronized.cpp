@@ -35,6 +35,11 @@ void Synchronized::notify()
     m_condition.notify_all();
 }
 
+void Synchronized::wake()
+{
+    m_condition.notify_all();
+}
+
 bool Synchronized::isLocked() const
 {
     return m_locked;

@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <thread>
 
 namespace camera::test {
@@ -22,6 +23,8 @@ void RecordingObserver::update(Observable* /*observable*/, const ModelEvent& eve
             auto* frame = static_cast<EvfFrameData*>(event.argument);
             notification.zoom = frame->zoom;
             notification.coordinateSystem = frame->coordinateSystem;
+            notification.zoomRect = frame->zoomRect;
+            notification.imagePosition = frame->imagePosition;
             if (m_takeFrames) {
                 CamStreamRef stream = frame->takeStream();
                 CamGetLength(stream, &notification.frameBytes);
@@ -74,10 +77,97 @@ std::vector<Notification> RecordingObserver::named(const std::string& name) cons
     return result;
 }
 
+std::vector<std::string> RecordingObserver::texts() const
+{
+    std::vector<std::string> result;
+    for (const Notification& notification : all()) {
+        if (notification.name != "ProgressReport") {
+            result.push_back(notificationText(notification));
+        }
+    }
+    return result;
+}
+
 void RecordingObserver::clear()
 {
     std::lock_guard guard(m_mutex);
     m_notifications.clear();
+}
+
+std::string notificationText(const Notification& notification)
+{
+    std::string text = notification.name;
+    if (!notification.text.empty()) {
+        text += " " + notification.text;
+    } else if (notification.value != 0) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " %x", notification.value);
+        text += hex;
+    }
+    return text;
+}
+
+std::string callText(const std::string& function, uint32_t property, int64_t argument, int64_t argument2)
+{
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, " %x %lld %lld", property, static_cast<long long>(argument),
+                  static_cast<long long>(argument2));
+    return function + numbers;
+}
+
+std::vector<std::string> journalTexts()
+{
+    std::vector<std::string> result;
+    for (const camsdk::sim::Call& call : camsdk::sim::journal()) {
+        result.push_back(callText(call.function, call.property, call.argument, call.argument2));
+    }
+    return result;
+}
+
+std::vector<std::string> currentOpeningCalls()
+{
+    return {callText("CamOpenSession"),
+            callText("CamSetPropertyData", CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST),
+            callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_LOCK),
+            callText("CamSetCapacity", 0, 0x7FFFFFFF, 0x1000),
+            callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_UNLOCK),
+            callText("CamSetPropertyData", CAM_PROP_DRIVE_MODE, 0),
+            callText("CamGetPropertyDesc", CAM_PROP_EVF_MODE),
+            callText("CamGetPropertySize", CAM_PROP_EVF_MODE),
+            callText("CamGetPropertyData", CAM_PROP_EVF_MODE),
+            callText("CamGetPropertySize", CAM_PROP_EVF_OUTPUT_DEVICE),
+            callText("CamGetPropertyData", CAM_PROP_EVF_OUTPUT_DEVICE),
+            callText("CamSetPropertyData", CAM_PROP_EVF_MODE, 1)};
+}
+
+CamError ItemCatcher::handle(CamObjectEvent event, CamBaseRef object, void* context)
+{
+    auto* catcher = static_cast<ItemCatcher*>(context);
+    if (event == CAM_OBJECT_EVENT_DIR_ITEM_REQUEST_TRANSFER && object) {
+        std::lock_guard guard(catcher->m_mutex);
+        catcher->m_items.push_back(object);
+    } else if (object) {
+        CamRelease(object);
+    }
+    return CAM_ERR_OK;
+}
+
+CamDirectoryItemRef ItemCatcher::take(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        camsdk::sim::waitForEventsDelivered();
+        {
+            std::lock_guard guard(m_mutex);
+            if (!m_items.empty()) {
+                CamDirectoryItemRef item = m_items.front();
+                m_items.erase(m_items.begin());
+                return item;
+            }
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return nullptr;
 }
 
 void RunLog::add(const std::string& label)

@@ -34,7 +34,19 @@ struct Notification {
     uint32_t zoom = 0;         // live-view frames
     CamSize coordinateSystem{};
     uint64_t frameBytes = 0;   // bytes of a frame stream the observer took
+    CamRect zoomRect{};
+    CamPoint imagePosition{};
 };
+
+// A notification as "name", "name <hex value>" or "name <text>", for whole-sequence comparisons.
+std::string notificationText(const Notification& notification);
+
+// A journal entry as "Function <hex property> <argument> <argument2>", for whole-sequence
+// comparisons; `journalTexts` gives the whole journal so.
+std::string callText(const std::string& function, uint32_t property = 0, int64_t argument = 0, int64_t argument2 = 0);
+std::vector<std::string> journalTexts();
+// What opening a session on a current camera asks of the SDK, in order.
+std::vector<std::string> currentOpeningCalls();
 
 // Records every notification. Frames: takes and releases the stream when `takeFrames`.
 class RecordingObserver final : public Observer {
@@ -47,6 +59,8 @@ public:
     std::vector<Notification> all() const;
     std::vector<std::string> names() const;
     std::vector<Notification> named(const std::string& name) const;
+    // Every notification as `notificationText`, download progress left out.
+    std::vector<std::string> texts() const;
     void clear();
 
 private:
@@ -95,6 +109,19 @@ private:
     int m_failures;
     Gate* m_gate;
     int* m_destroyed;
+};
+
+// An object event handler that keeps the directory items announced for transfer and releases
+// every other object.
+class ItemCatcher {
+public:
+    static CamError handle(CamObjectEvent event, CamBaseRef object, void* context);
+    // The next announced item, waiting up to `timeout` for it; null when none came.
+    CamDirectoryItemRef take(std::chrono::milliseconds timeout = 5s);
+
+private:
+    std::mutex m_mutex;
+    std::vector<CamDirectoryItemRef> m_items;
 };
 
 class CameraTest : public ::testing::Test {

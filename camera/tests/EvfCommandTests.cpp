@@ -52,10 +52,18 @@ TEST_F(EvfCommandTest, EndSwitchesPreviewOffWaitsThenClearsTheOutput)
     EXPECT_GE(std::chrono::steady_clock::now() - started, 500ms);
     EXPECT_EQ(propertyWrites(), (Writes{{CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0}, {CAM_PROP_EVF_OUTPUT_DEVICE, 0}}));
 
-    camsdk::sim::clearJournal();
-    model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0);
+}
+
+// Guards against a failed end of live view being dropped, or busy and failure being announced alike.
+TEST_F(EvfCommandTest, EndIsRetriedAfterBusyAndFailureWithTheirOwnNotifications)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    camsdk::sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_BUSY, 1);
+    EXPECT_FALSE(EndEvfCommand(model.get()).execute());
     camsdk::sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
     EXPECT_FALSE(EndEvfCommand(model.get()).execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DeviceBusy", "error 85"}));
 }
 
 // Guards against fetching frames after live view ended on the host.
@@ -94,11 +102,31 @@ TEST_F(EvfFrameTest, FrameCarriesItsStreamAndGeometryToTheObserver)
     const auto frames = m_observer.named("EvfDataChanged");
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_GT(frames[0].frameBytes, 1000u);
+    // The simulated body: coordinates in shot pixels, a fifth-size zoom rectangle in the centre.
+    const camsdk::sim::BodyConfig body = camsdk::sim::makeDefaultBody();
+    const CamSize coordinates{body.shotWidth, body.shotHeight};
+    const CamRect centred{{(coordinates.width - coordinates.width / 5) / 2, (coordinates.height - coordinates.height / 5) / 2},
+                          {coordinates.width / 5, coordinates.height / 5}};
+    ASSERT_EQ(camsdk::sim::zoomPosition().x, centred.point.x);
+    ASSERT_EQ(camsdk::sim::zoomPosition().y, centred.point.y);
+    const auto sameRect = [](const CamRect& left, const CamRect& right) {
+        return left.point.x == right.point.x && left.point.y == right.point.y &&
+               left.size.width == right.size.width && left.size.height == right.size.height;
+    };
     EXPECT_EQ(frames[0].zoom, 1u);
-    EXPECT_EQ(frames[0].coordinateSystem.width, m_model->evfCoordinateSystem().width);
-    EXPECT_GT(m_model->evfCoordinateSystem().width, 0);
+    EXPECT_EQ(frames[0].coordinateSystem.width, coordinates.width);
+    EXPECT_EQ(frames[0].coordinateSystem.height, coordinates.height);
+    EXPECT_TRUE(sameRect(frames[0].zoomRect, centred));
+    EXPECT_EQ(frames[0].imagePosition.x, 0);
+    EXPECT_EQ(frames[0].imagePosition.y, 0);
+
     EXPECT_EQ(m_model->evfZoom(), 1u);
-    EXPECT_EQ(m_model->evfZoomPosition().x, m_model->evfZoomRect().point.x);
+    EXPECT_EQ(m_model->evfCoordinateSystem().width, coordinates.width);
+    EXPECT_EQ(m_model->evfCoordinateSystem().height, coordinates.height);
+    EXPECT_TRUE(sameRect(m_model->evfZoomRect(), centred));
+    EXPECT_EQ(m_model->evfZoomPosition().x, centred.point.x);
+    EXPECT_EQ(m_model->evfZoomPosition().y, centred.point.y);
+    EXPECT_EQ(m_model->focusInfo().imageRect.size.width, coordinates.width);
 }
 
 // Guards against a frame's stream leaking when no observer takes it (the fixture checks handles).
@@ -113,14 +141,20 @@ TEST_F(EvfFrameTest, StreamNobodyTakesIsReleased)
     m_model->removeObserver(&leaving);
 }
 
-// Guards against a not-ready frame being reported, or a failed frame leaking its stream.
-TEST_F(EvfFrameTest, NotReadyIsRetriedSilently)
+// Guards against a not-ready frame being reported, busy not being announced and retried, other
+// failures being retried, and a failed frame leaking its stream (the fixture checks handles).
+TEST_F(EvfFrameTest, FailedFramesAreRetriedOrReportedByTheirCode)
 {
     openModel();
     m_model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
     camsdk::sim::injectFault("CamDownloadEvfImage", CAM_ERR_OBJECT_NOTREADY, 1);
     EXPECT_FALSE(DownloadEvfCommand(m_model.get()).execute());
     EXPECT_TRUE(m_observer.all().empty());
+    camsdk::sim::injectFault("CamDownloadEvfImage", CAM_ERR_DEVICE_BUSY, 1);
+    EXPECT_FALSE(DownloadEvfCommand(m_model.get()).execute());
+    camsdk::sim::injectFault("CamCreateEvfImageRef", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
+    EXPECT_TRUE(DownloadEvfCommand(m_model.get()).execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DeviceBusy", "error 85"}));
 }
 
 } // namespace

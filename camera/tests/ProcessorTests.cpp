@@ -13,95 +13,99 @@ namespace {
 
 using Labels = std::vector<std::string>;
 
+class ProcessorTest : public ::testing::Test {
+protected:
+    // Starts the worker and keeps it inside a command that waits for `m_blocker`; it asks to
+    // run again `failures` times.
+    void startBusy(const std::string& label, int failures = 0)
+    {
+        m_processor.start();
+        m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, label, failures, &m_blocker));
+        ASSERT_TRUE(m_log.waitForSize(1));
+    }
+
+    // A failed test must not leave the worker blocked for the processor's destructor.
+    void TearDown() override { m_blocker.open(); }
+
+    RunLog m_log;
+    Gate m_blocker;
+    Processor m_processor;
+};
+
 // Guards against a retried command overtaking work queued while it ran or paused.
-TEST(ProcessorTest, RetriedCommandRunsBehindEverythingQueuedMeanwhile)
+TEST_F(ProcessorTest, RetriedCommandRunsBehindEverythingQueuedMeanwhile)
 {
-    RunLog log;
-    Gate firstRun;
-    Processor processor;
-    processor.start();
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "retried", 1, &firstRun));
-    ASSERT_TRUE(log.waitForSize(1));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "during run"));
-    firstRun.open();
+    startBusy("retried", 1);
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "during run"));
+    m_blocker.open();
     // The retried command is pausing now (500 ms); this one is queued during the pause.
     std::this_thread::sleep_for(100ms);
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "during pause"));
-    ASSERT_TRUE(log.waitForSize(4));
-    EXPECT_EQ(log.labels(), (Labels{"retried", "during run", "during pause", "retried"}));
-    EXPECT_TRUE(processor.stop());
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "during pause"));
+    ASSERT_TRUE(m_log.waitForSize(4));
+    EXPECT_EQ(m_log.labels(), (Labels{"retried", "during run", "during pause", "retried"}));
+    EXPECT_TRUE(m_processor.stop());
 }
 
 // Guards against queued work running after a stop, or the close command running twice or not at all.
-TEST(ProcessorTest, StopDiscardsQueueAndRunsOnlyTheCloseCommandOnce)
+TEST_F(ProcessorTest, StopDiscardsQueueAndRunsOnlyTheCloseCommandOnce)
 {
-    RunLog log;
-    Gate blocker;
     int discarded = 0;
-    Processor processor;
-    processor.start();
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "running", 0, &blocker));
-    ASSERT_TRUE(log.waitForSize(1));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "queued 1", 0, nullptr, &discarded));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "queued 2", 0, nullptr, &discarded));
-    processor.setCloseCommand(std::make_unique<ScriptCommand>(log, "close"));
-    auto stopped = std::async(std::launch::async, [&] { return processor.stop(); });
-    while (processor.isRunning()) {
+    startBusy("running");
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "queued 1", 0, nullptr, &discarded));
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "queued 2", 0, nullptr, &discarded));
+    m_processor.setCloseCommand(std::make_unique<ScriptCommand>(m_log, "close"));
+    auto stopped = std::async(std::launch::async, [&] { return m_processor.stop(); });
+    while (m_processor.isRunning()) {
         std::this_thread::sleep_for(1ms);
     }
-    blocker.open();
+    m_blocker.open();
     EXPECT_TRUE(stopped.get());
-    EXPECT_EQ(log.labels(), (Labels{"running", "close"}));
+    EXPECT_EQ(m_log.labels(), (Labels{"running", "close"}));
     EXPECT_EQ(discarded, 2);
 }
 
 // Guards against a stop during a retry pause waiting out the pause or running the command again.
-TEST(ProcessorTest, StopEndsRetryPauseAndDropsTheRetriedCommand)
+TEST_F(ProcessorTest, StopEndsRetryPauseAndDropsTheRetriedCommand)
 {
-    RunLog log;
     int destroyed = 0;
-    Processor processor;
-    processor.start();
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "retried", 5, nullptr, &destroyed));
-    ASSERT_TRUE(log.waitForSize(1));
-    EXPECT_TRUE(processor.stop());
-    EXPECT_EQ(log.labels(), (Labels{"retried"}));
+    m_processor.start();
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "retried", 5, nullptr, &destroyed));
+    ASSERT_TRUE(m_log.waitForSize(1));
+    const auto executed = std::chrono::steady_clock::now();
+    // Well inside the pause, which would last until 500 ms after the execution.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(m_processor.stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - executed, Processor::retryPause - 100ms);
+    EXPECT_EQ(m_log.labels(), (Labels{"retried"}));
     EXPECT_EQ(destroyed, 1);
 }
 
 // Guards against the shutdown notification waiting behind queued camera work.
-TEST(ProcessorTest, EnqueueFrontOvertakesQueuedCommands)
+TEST_F(ProcessorTest, EnqueueFrontOvertakesQueuedCommands)
 {
-    RunLog log;
-    Gate blocker;
-    Processor processor;
-    processor.start();
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "running", 0, &blocker));
-    ASSERT_TRUE(log.waitForSize(1));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "first"));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "second"));
-    processor.enqueueFront(std::make_unique<ScriptCommand>(log, "front"));
-    blocker.open();
-    ASSERT_TRUE(log.waitForSize(4));
-    EXPECT_EQ(log.labels(), (Labels{"running", "front", "first", "second"}));
+    startBusy("running");
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "first"));
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "second"));
+    m_processor.enqueueFront(std::make_unique<ScriptCommand>(m_log, "front"));
+    m_blocker.open();
+    ASSERT_TRUE(m_log.waitForSize(4));
+    EXPECT_EQ(m_log.labels(), (Labels{"running", "front", "first", "second"}));
 }
 
 // Guards against a null command being queued (and crashing the worker).
-TEST(ProcessorTest, NullCommandIsIgnored)
+TEST_F(ProcessorTest, NullCommandIsIgnored)
 {
-    RunLog log;
-    Processor processor;
-    processor.start();
-    EXPECT_FALSE(processor.enqueue(nullptr));
-    EXPECT_FALSE(processor.enqueueFront(nullptr));
-    processor.enqueue(std::make_unique<ScriptCommand>(log, "after"));
-    ASSERT_TRUE(log.waitForSize(1));
-    EXPECT_EQ(log.labels(), (Labels{"after"}));
+    m_processor.start();
+    EXPECT_FALSE(m_processor.enqueue(nullptr));
+    EXPECT_FALSE(m_processor.enqueueFront(nullptr));
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "after"));
+    ASSERT_TRUE(m_log.waitForSize(1));
+    EXPECT_EQ(m_log.labels(), (Labels{"after"}));
 }
 
 // Guards against a stop issued right after the start being undone by the starting worker, and
 // against a processor destroyed unstopped leaving its worker behind.
-TEST(ProcessorTest, StopRightAfterStartAndDestructionWithoutStopEndTheWorker)
+TEST(ProcessorLifetimeTest, StopRightAfterStartAndDestructionWithoutStopEndTheWorker)
 {
     RunLog log;
     {

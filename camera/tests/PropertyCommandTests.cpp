@@ -122,39 +122,152 @@ TEST_F(PropertyCommandTest, ReadingAllStopsAtTheFirstFailure)
     EXPECT_EQ(m_observer.named("error").size(), 1u);
 }
 
-// Guards against a current camera's session not announcing the connection when only the
-// live-view preparation fails, and against a wrong opening sequence.
-TEST_F(PropertyCommandTest, OpeningTheSessionPreparesTheCameraAndAnnouncesTheConnection)
+// Guards against allowed values not reaching the model or not being announced (also for IDs the
+// model keeps no list of), reading all going on past a failure, and busy not being retried.
+TEST_F(PropertyCommandTest, DescriptionReadsStoreAnnounceStopAndRetryBusy)
 {
-    connect();
-    CameraModel model(m_camera);
-    model.addObserver(&m_observer);
-    injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1, CAM_PROP_DRIVE_MODE);
-    EXPECT_TRUE(OpenSessionCommand(&model).execute());
-    EXPECT_EQ(m_observer.named("CameraConnected").size(), 1u);
-    EXPECT_EQ(camsdk::sim::propertyValue(0, CAM_PROP_SAVE_TO), uint32_t{CAM_SAVE_TO_HOST});
-    EXPECT_EQ(calls("CamSetCapacity").size(), 1u);
-    EXPECT_EQ(model.evfOutputDevice(), camsdk::sim::propertyValue(0, CAM_PROP_EVF_OUTPUT_DEVICE));
-    EXPECT_EQ(m_observer.named("PropertyChanged").size(), 2u);
-    EXPECT_EQ(callsOf("CamSetPropertyData", CAM_PROP_EVF_MODE).back().argument, 1);
-    model.removeObserver(&m_observer);
+    auto model = openModel();
+    EXPECT_TRUE(GetPropertyDescCommand(model.get(), CAM_PROP_TV).execute());
+    EXPECT_TRUE(GetPropertyDescCommand(model.get(), CAM_PROP_EVF_MODE).execute());
+    CamPropertyDesc camera{};
+    ASSERT_EQ(CamGetPropertyDesc(m_camera, CAM_PROP_TV, &camera), CAM_ERR_OK);
+    ASSERT_GT(camera.numElements, 1);
+    EXPECT_EQ(model->propertyDesc(CAM_PROP_TV).numElements, camera.numElements);
+    EXPECT_EQ(model->propertyDesc(CAM_PROP_TV).propDesc[camera.numElements - 1], camera.propDesc[camera.numElements - 1]);
+    EXPECT_EQ(model->propertyDesc(CAM_PROP_EVF_MODE).numElements, 0);
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"PropertyDescChanged 406", "PropertyDescChanged 501"}));
+
+    m_observer.clear();
+    camsdk::sim::clearJournal();
+    injectFault("CamGetPropertyDesc", CAM_ERR_DEVICE_INTERNAL_ERROR, 1, CAM_PROP_AV);
+    EXPECT_TRUE(GetPropertyDescCommand(model.get(), CAM_PROP_UNKNOWN).execute());
+    EXPECT_EQ(journalTexts(), (std::vector<std::string>{callText("CamGetPropertyDesc", CAM_PROP_AE_MODE),
+                                                        callText("CamGetPropertyDesc", CAM_PROP_TV),
+                                                        callText("CamGetPropertyDesc", CAM_PROP_AV)}));
+    EXPECT_EQ(m_observer.texts(),
+              (std::vector<std::string>{"PropertyDescChanged 436", "PropertyDescChanged 406", "error 85"}));
+
+    m_observer.clear();
+    injectFault("CamGetPropertyDesc", 0x00010081, 1);
+    GetPropertyDescCommand busy(model.get(), CAM_PROP_ISO_SPEED);
+    EXPECT_FALSE(busy.execute());
+    EXPECT_TRUE(busy.execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DeviceBusy", "PropertyDescChanged 402"}));
 }
 
-// Guards against the legacy session skipping the full read or sending the capacity.
-TEST_F(PropertyCommandTest, LegacySessionReadsEverythingAndSkipsCapacity)
+// Guards against a property of another data type (a point) changing a field or going unannounced.
+TEST_F(PropertyCommandTest, PropertyOfAnotherTypeIsStillAnnounced)
+{
+    auto model = openModel();
+    EXPECT_TRUE(GetPropertyCommand(model.get(), CAM_PROP_EVF_ZOOM_POSITION, 0).execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"PropertyChanged 508"}));
+    EXPECT_EQ(model->evfZoomPosition().x, 0);
+}
+
+// Guards against a wrong opening order on a current camera (the capacity outside the user
+// interface lock), and against a failed live-view preparation hiding the connection.
+TEST_F(PropertyCommandTest, CurrentSessionOpensInOrderAndConnectsDespiteFailedPreparation)
+{
+    connect();
+    auto model = createCameraModel(m_camera, m_deviceInfo);
+    model->addObserver(&m_observer);
+    camsdk::sim::clearJournal();
+    EXPECT_TRUE(OpenSessionCommand(model.get()).execute());
+    EXPECT_EQ(journalTexts(), currentOpeningCalls());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"PropertyDescChanged 501", "PropertyChanged 501",
+                                                            "PropertyChanged 500", "CameraConnected"}));
+    EXPECT_EQ(camsdk::sim::propertyValue(0, CAM_PROP_SAVE_TO), uint32_t{CAM_SAVE_TO_HOST});
+
+    m_observer.clear();
+    injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1, CAM_PROP_DRIVE_MODE);
+    injectFault("CamGetPropertyDesc", CAM_ERR_DEVICE_INTERNAL_ERROR, 1, CAM_PROP_EVF_MODE);
+    injectFault("CamGetPropertySize", CAM_ERR_DEVICE_INTERNAL_ERROR, 2);
+    injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1, CAM_PROP_EVF_MODE);
+    EXPECT_TRUE(OpenSessionCommand(model.get()).execute());
+    EXPECT_EQ(m_observer.named("CameraConnected").size(), 1u);
+    EXPECT_EQ(m_observer.texts().back(), "CameraConnected");
+    model->removeObserver(&m_observer);
+}
+
+// Guards against a failing step of a current camera's opening being ignored, or the steps after
+// it in that group still being sent.
+TEST_F(PropertyCommandTest, FirstFailingOpeningStepBecomesTheError)
+{
+    connect();
+    auto model = createCameraModel(m_camera, m_deviceInfo);
+    model->addObserver(&m_observer);
+    const auto opening = currentOpeningCalls();
+    // The failing call and how many of the opening calls were sent up to the end of its group
+    // (the capacity is still followed by the unlock); the live-view preparation follows from call 5.
+    const std::vector<std::pair<std::string, std::ptrdiff_t>> failures{
+        {"CamSetPropertyData", 2}, {"CamSendStatusCommand", 3}, {"CamSetCapacity", 5}};
+    for (const auto& [function, sent] : failures) {
+        SCOPED_TRACE(function);
+        camsdk::sim::clearJournal();
+        m_observer.clear();
+        injectFault(function, CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
+        EXPECT_TRUE(OpenSessionCommand(model.get()).execute());
+        std::vector<std::string> expected(opening.begin(), opening.begin() + sent);
+        expected.insert(expected.end(), opening.begin() + 5, opening.end());
+        EXPECT_EQ(journalTexts(), expected);
+        EXPECT_EQ(m_observer.texts().back(), "error 85");
+        EXPECT_TRUE(m_observer.named("CameraConnected").empty());
+    }
+    model->removeObserver(&m_observer);
+}
+
+// Guards against the legacy session skipping the full read, reading without the lock or sending
+// the capacity.
+TEST_F(PropertyCommandTest, LegacySessionReadsEverythingUnderTheLockAndSkipsCapacity)
 {
     connect(makeLegacy);
     auto model = createCameraModel(m_camera, m_deviceInfo);
     model->addObserver(&m_observer);
+    camsdk::sim::clearJournal();
     EXPECT_TRUE(OpenSessionCommand(model.get()).execute());
+    std::vector<std::string> expected{callText("CamOpenSession"),
+                                      callText("CamSetPropertyData", CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST),
+                                      callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_LOCK)};
+    for (CamPropertyID property : shownProperties) {
+        expected.push_back(callText("CamGetPropertySize", property));
+        expected.push_back(callText("CamGetPropertyData", property));
+    }
+    expected.push_back(callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_UNLOCK));
+    expected.push_back(callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_LOCK));
+    for (CamPropertyID property : shownProperties) {
+        expected.push_back(callText("CamGetPropertyDesc", property));
+    }
+    expected.push_back(callText("CamSendStatusCommand", CAM_STATUS_COMMAND_UI_UNLOCK));
+    EXPECT_EQ(journalTexts(), expected);
     EXPECT_EQ(m_observer.named("CameraConnected").size(), 1u);
     EXPECT_EQ(m_observer.named("PropertyChanged").size(), shownProperties.size());
     EXPECT_EQ(m_observer.named("PropertyDescChanged").size(), shownProperties.size());
-    EXPECT_TRUE(calls("CamSetCapacity").empty());
     EXPECT_TRUE(SetCapacityCommand(model.get(), CamCapacity{1, 2, 1}).execute());
     EXPECT_TRUE(calls("CamSetCapacity").empty());
     EXPECT_EQ(model->aeMode(), camsdk::sim::propertyValue(0, CAM_PROP_AE_MODE));
     model->removeObserver(&m_observer);
+}
+
+// Guards against closing with the depth-of-field preview on, without its pause, or a failed
+// close going unreported.
+TEST_F(PropertyCommandTest, CloseSwitchesPreviewAndOutputOffThenReportsAFailedClose)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, CAM_EVF_OUTPUT_DEVICE_PC);
+    model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CloseSessionCommand(model.get()).execute());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 500ms);
+    EXPECT_EQ(journalTexts(), (std::vector<std::string>{callText("CamSetPropertyData", CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0),
+                                                        callText("CamSetPropertyData", CAM_PROP_EVF_OUTPUT_DEVICE, 0),
+                                                        callText("CamCloseSession")}));
+    EXPECT_TRUE(m_observer.all().empty());
+
+    ASSERT_EQ(CamOpenSession(m_camera), CAM_ERR_OK);
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 0);
+    injectFault("CamCloseSession", CAM_ERR_COMM_DISCONNECTED, 1);
+    EXPECT_TRUE(CloseSessionCommand(model.get()).execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"error c1"}));
 }
 
 // Guards against a queued error notification pointing at the caller's (long gone) code.

@@ -4,52 +4,13 @@
 
 #include "camera/ShootingCommands.h"
 
-#include <atomic>
 #include <fstream>
-#include <thread>
 
 namespace camera::test {
 namespace {
 
 namespace fs = std::filesystem;
 using camsdk::sim::injectFault;
-
-// Keeps the directory items that the camera announces for transfer.
-struct ItemCatcher {
-    std::mutex mutex;
-    std::vector<CamDirectoryItemRef> items;
-
-    static CamError handle(CamObjectEvent event, CamBaseRef object, void* context)
-    {
-        auto* catcher = static_cast<ItemCatcher*>(context);
-        if (event == CAM_OBJECT_EVENT_DIR_ITEM_REQUEST_TRANSFER && object) {
-            std::lock_guard guard(catcher->mutex);
-            catcher->items.push_back(object);
-        } else if (object) {
-            CamRelease(object);
-        }
-        return CAM_ERR_OK;
-    }
-
-    // The next announced item, waiting up to `timeout` for it.
-    CamDirectoryItemRef take(std::chrono::milliseconds timeout = 5s)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        do {
-            camsdk::sim::waitForEventsDelivered();
-            {
-                std::lock_guard guard(mutex);
-                if (!items.empty()) {
-                    CamDirectoryItemRef item = items.front();
-                    items.erase(items.begin());
-                    return item;
-                }
-            }
-            std::this_thread::sleep_for(5ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return nullptr;
-    }
-};
 
 class ShootingCommandTest : public CameraTest {
 protected:
@@ -197,6 +158,38 @@ TEST_F(ShootingCommandTest, FailedItemReadReportsOnlyAnErrorAndReleasesTheItemOn
     EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
     EXPECT_EQ(m_observer.names(), (std::vector<std::string>{"error"}));
     EXPECT_EQ(calls("CamRelease").size(), 1u);
+}
+
+// Guards against the camera's answer to the completion notice turning a fully written picture
+// into an error (the operator would lose the shot).
+TEST_F(ShootingCommandTest, FailedCompletionNoticeStillCompletesTheDownload)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    CamDirectoryItemInfo info{};
+    ASSERT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_OK);
+    const std::string name = info.szFileName;
+    injectFault("CamDownloadComplete", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    ASSERT_EQ(calls("CamDownloadComplete").size(), 1u);
+    EXPECT_EQ(calls("CamDownloadComplete")[0].result, CamError{CAM_ERR_DEVICE_INTERNAL_ERROR});
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DownloadStart " + name, "DownloadComplete " + name}));
+    EXPECT_EQ(fs::file_size(m_folder / name), info.size);
+}
+
+// Guards against a failed transfer being announced as complete, or leaking the item or the stream.
+TEST_F(ShootingCommandTest, FailedTransferReportsAnErrorAndReleasesItemAndStream)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    injectFault("CamDownload", CAM_ERR_COMM_DISCONNECTED, 1);
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    const std::string name = m_observer.named("DownloadStart").at(0).text;
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DownloadStart " + name, "error c1"}));
+    EXPECT_TRUE(calls("CamDownloadComplete").empty());
+    EXPECT_EQ(calls("CamRelease").size(), 2u);
 }
 
 // Guards against a discarded download leaking its item.

@@ -37,10 +37,10 @@ public:
     // The allowed values of a kept list (0x436, 0x405, 0x406, 0x402, 0x403, 0x407, 0x100,
     // 0x50E, 0x106, 0x107, 0x114); an empty record for other IDs.
     CamPropertyDesc propertyDesc(CamPropertyID property) const;
-    CamFocusInfo focusInfo() const;
+    CamFocusInfo focusInfo() const { return read(*m_focusInfo); }
 
-    std::string modelName() const;
-    std::string bodyId() const;
+    std::string modelName() const { return read(m_modelName); }
+    std::string bodyId() const { return read(m_bodyId); }
     uint32_t aeMode() const { return propertyUInt32(CAM_PROP_AE_MODE); }
     uint32_t av() const { return propertyUInt32(CAM_PROP_AV); }
     uint32_t tv() const { return propertyUInt32(CAM_PROP_TV); }
@@ -58,16 +58,30 @@ public:
     uint32_t pictureStyle() const { return propertyUInt32(CAM_PROP_PICTURE_STYLE); }
 
     // Live-view geometry, stored from each live-view frame.
-    uint32_t evfZoom() const;
-    void setEvfZoom(uint32_t zoom);
-    CamPoint evfZoomPosition() const;
-    void setEvfZoomPosition(CamPoint position);
-    CamRect evfZoomRect() const;
-    void setEvfZoomRect(CamRect rect);
-    CamSize evfCoordinateSystem() const;
-    void setEvfCoordinateSystem(CamSize size);
+    uint32_t evfZoom() const { return read(m_evfZoom); }
+    void setEvfZoom(uint32_t zoom) { write(m_evfZoom, zoom); }
+    CamPoint evfZoomPosition() const { return read(m_evfZoomPosition); }
+    void setEvfZoomPosition(CamPoint position) { write(m_evfZoomPosition, position); }
+    CamRect evfZoomRect() const { return read(m_evfZoomRect); }
+    void setEvfZoomRect(CamRect rect) { write(m_evfZoomRect, rect); }
+    CamSize evfCoordinateSystem() const { return read(m_evfCoordinateSystem); }
+    void setEvfCoordinateSystem(CamSize size) { write(m_evfCoordinateSystem, size); }
 
 private:
+    // A copy of a field, or a new value for it, under the field lock.
+    template <typename Field>
+    Field read(const Field& field) const
+    {
+        std::lock_guard guard(m_fieldsMutex);
+        return field;
+    }
+    template <typename Field>
+    void write(Field& field, const Field& value)
+    {
+        std::lock_guard guard(m_fieldsMutex);
+        field = value;
+    }
+
     CamCameraRef m_camera;
     mutable std::mutex m_fieldsMutex;
     std::string m_modelName;

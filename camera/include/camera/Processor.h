@@ -44,6 +44,8 @@ public:
 
 private:
     bool insert(std::unique_ptr<Command> command, bool atFront);
+    // Clears the running flag and wakes the worker; returns whether the lock was held for it.
+    bool endLoop();
     std::unique_ptr<Command> take();
     void requeueAfterPause(std::unique_ptr<Command> command);
 

@@ -1,7 +1,8 @@
 // The one lock of the command framework: a timed mutex with a condition to block on, guarding
 // the processor's queue and running flag.
 //
-// Threading: called from any thread; `wait` and `notify` only by the thread that holds the lock.
+// Threading: called from any thread; `wait` and `notify` only by the thread that holds the lock,
+// `wake` by any thread.
 #pragma once
 
 #include <atomic>
@@ -30,6 +31,9 @@ public:
     virtual void wait();
     // Wakes every thread blocked in `wait`, then releases the lock.
     virtual void notify();
+    // Wakes every thread blocked in `wait` without holding the lock: for a caller whose `lock`
+    // timed out and that must still wake a waiter for a change it made to an atomic flag.
+    virtual void wake();
     // The result of the last `lock` call from any thread; informational only.
     virtual bool isLocked() const;
 
