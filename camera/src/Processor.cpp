@@ -154,11 +154,12 @@ void Processor::run()
         }
     }
     clear();
+    // The close command must run: a lock that timed out is tried again.
     std::unique_ptr<Command> closeCommand;
-    if (m_lock.lock()) {
-        closeCommand.swap(m_closeCommand);
-        m_lock.unlock();
+    while (!m_lock.lock()) {
     }
+    closeCommand.swap(m_closeCommand);
+    m_lock.unlock();
     if (closeCommand) {
         closeCommand->execute();
     }
