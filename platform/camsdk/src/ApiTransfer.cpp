@@ -231,7 +231,7 @@ CamError CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback, ui
     return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
         const auto* stream = s.handles.findAs<std::shared_ptr<StreamData>>(ref);
         if (!stream) {
-            return s.handles.find(ref) ? CAM_ERR_NOT_SUPPORTED : CAM_ERR_INVALID_HANDLE;
+            return CAM_ERR_INVALID_HANDLE;
         }
         if (option > CAM_PROGRESS_OPTION_PERIODICALLY) {
             return CAM_ERR_INVALID_PARAMETER;
@@ -329,10 +329,12 @@ CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
         lock.unlock();
 
         camsdk::detail::SceneView view;
-        view.sensorAspect = static_cast<double>(coordinates.width) / coordinates.height;
+        if (coordinates.height > 0) {
+            view.sensorAspect = static_cast<double>(coordinates.width) / coordinates.height;
+        }
         view.time = frame;
         view.counter = frame;
-        if (zoom == 5) {
+        if (zoom == 5 && coordinates.width > 0 && coordinates.height > 0) {
             view.left = static_cast<double>(zoomRect.point.x) / coordinates.width;
             view.top = static_cast<double>(zoomRect.point.y) / coordinates.height;
             view.width = static_cast<double>(zoomRect.size.width) / coordinates.width;

@@ -156,8 +156,8 @@ CamPoint Body::clampZoomPosition(CamPoint point) const
 {
     const CamSize coordinates = coordinateSystem();
     const CamSize zoom = zoomSize();
-    return {std::clamp(point.x, 0, coordinates.width - zoom.width),
-            std::clamp(point.y, 0, coordinates.height - zoom.height)};
+    return {std::clamp(point.x, 0, std::max(0, coordinates.width - zoom.width)),
+            std::clamp(point.y, 0, std::max(0, coordinates.height - zoom.height))};
 }
 
 // A 3 x 3 grid of autofocus points over the middle of the frame; the centre one is selected.

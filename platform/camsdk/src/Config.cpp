@@ -162,6 +162,13 @@ BodyConfig makeDefaultBody()
     return body;
 }
 
+std::string defaultPort(size_t index)
+{
+    char port[32];
+    std::snprintf(port, sizeof port, "usb:001,%03zu", 4 + index);
+    return port;
+}
+
 SimConfig makeDefaultConfig()
 {
     SimConfig config;
@@ -190,6 +197,7 @@ SimConfig loadConfigFile(const std::string& path)
 
     for (int index = 1; index <= bodyCount; ++index) {
         BodyConfig body = makeDefaultBody();
+        body.port = defaultPort(static_cast<size_t>(index - 1));
         const std::string section = "Body" + std::to_string(index);
         if (const auto text = document.value(section, "Model")) {
             body.modelName = *text;

@@ -2,6 +2,9 @@
 // Threading: see EventThread.h.
 #include "EventThread.h"
 
+#include <cstdio>
+#include <exception>
+
 namespace camsdk::detail {
 
 EventThread::~EventThread()
@@ -101,7 +104,13 @@ void EventThread::run(uint64_t generation)
         m_tasks.erase(m_tasks.begin());
         m_busy = true;
         lock.unlock();
-        task();
+        // A failing task (a picture that cannot be rendered) must not end the thread, and with
+        // it the process.
+        try {
+            task();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "camsdk: an event task failed: %s\n", error.what());
+        }
         task = nullptr;
         lock.lock();
         m_busy = false;

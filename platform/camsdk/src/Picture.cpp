@@ -22,6 +22,10 @@ struct JpegBufferFree {
 
 std::vector<uint8_t> encodeJpeg(const std::vector<uint8_t>& rgb, int width, int height, int quality)
 {
+    if (width <= 0 || height <= 0 ||
+        rgb.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
+        return {};
+    }
     const std::unique_ptr<void, CompressorCloser> compressor(tjInitCompress());
     if (!compressor) {
         return {};

@@ -88,7 +88,7 @@ bool digitPixel(int digit, int column, int row)
 
 void drawBand(std::vector<uint8_t>& rgb, int width, int height, uint32_t counter)
 {
-    const int bandHeight = std::max(8, height / 24);
+    const int bandHeight = std::min(height, std::max(8, height / 24));
     const int scale = std::max(1, bandHeight / 7);
     char text[16];
     const int length = std::snprintf(text, sizeof text, "%06u", counter);
@@ -115,8 +115,12 @@ void drawBand(std::vector<uint8_t>& rgb, int width, int height, uint32_t counter
 
 std::vector<uint8_t> renderScene(int width, int height, const SceneView& view)
 {
+    if (width <= 0 || height <= 0 || int64_t{width} * height > kLargestScenePixels) {
+        return {};
+    }
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
-    const double aspect = view.sensorAspect;
+    // A sensor without area shows the scene at the usual 3:2.
+    const double aspect = std::isfinite(view.sensorAspect) && view.sensorAspect > 0.0 ? view.sensorAspect : 1.5;
     const double phase = static_cast<double>(view.time) * 0.08;
     const double ballX = aspect * (0.5 + 0.4 * std::sin(phase));
     size_t offset = 0;

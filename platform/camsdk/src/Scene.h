@@ -20,7 +20,12 @@ struct SceneView {
     uint32_t counter = 0;        // number shown in the band
 };
 
-// RGB bytes, width * height * 3.
+// Largest picture rendered, in pixels: far above any sensor simulated, far below sizes whose
+// bytes would not fit in memory.
+inline constexpr int64_t kLargestScenePixels = 200'000'000;
+
+// RGB bytes, width * height * 3; empty for a size that is not positive or exceeds
+// kLargestScenePixels.
 std::vector<uint8_t> renderScene(int width, int height, const SceneView& view);
 
 } // namespace camsdk::detail

@@ -6,6 +6,7 @@
 #include "Picture.h"
 #include "Scene.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -50,7 +51,9 @@ std::vector<uint8_t> renderShot(const ShotRequest& request)
 {
     const sim::BodyConfig& config = request.config;
     SceneView view;
-    view.sensorAspect = static_cast<double>(config.shotWidth) / config.shotHeight;
+    if (config.shotHeight > 0) {
+        view.sensorAspect = static_cast<double>(config.shotWidth) / config.shotHeight;
+    }
     view.time = request.number * 7;
     view.counter = request.number;
     const auto rgb = renderScene(config.shotWidth, config.shotHeight, view);
@@ -91,6 +94,13 @@ void Sdk::ensureWorld()
 void Sdk::replaceWorld(const sim::SimConfig& newConfig)
 {
     config = newConfig;
+    // A body after the first that kept the built-in port gets its own, so bodies stay apart.
+    const std::string builtInPort = sim::BodyConfig{}.port;
+    for (size_t index = 1; index < config.bodies.size(); ++index) {
+        if (config.bodies[index].port == builtInPort) {
+            config.bodies[index].port = sim::defaultPort(index);
+        }
+    }
     bodies.clear();
     for (const sim::BodyConfig& bodyConfig : config.bodies) {
         bodies.emplace_back(bodyConfig);

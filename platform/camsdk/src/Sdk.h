@@ -12,7 +12,9 @@
 #include "camsdk/Simulator.h"
 
 #include <deque>
+#include <exception>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,6 +100,9 @@ enum class Needs { Nothing, Started };
 // Runs one C entry point under the state lock and journals its result: an injected fault
 // answers first, then CAM_ERR_INTERNAL_ERROR when the call needs a started SDK and it is not;
 // otherwise `work(s, lock)` answers. `work` may release the lock but holds it again on return.
+// No exception leaves it: one that `work` throws (memory running out while a picture is
+// rendered, say) answers CAM_ERR_MEM_ALLOC_FAILED or CAM_ERR_UNEXPECTED_EXCEPTION, because it
+// would otherwise cross the C boundary into the caller.
 template <typename Work>
 CamError journaledCall(const CallRecord& call, Needs needs, Work&& work)
 {
@@ -109,7 +114,18 @@ CamError journaledCall(const CallRecord& call, Needs needs, Work&& work)
     if (needs == Needs::Started && !started(s)) {
         return s.record(call, CAM_ERR_INTERNAL_ERROR);
     }
-    return s.record(call, work(s, lock));
+    CamError result = CAM_ERR_OK;
+    try {
+        result = work(s, lock);
+    } catch (const std::bad_alloc&) {
+        result = CAM_ERR_MEM_ALLOC_FAILED;
+    } catch (const std::exception&) {
+        result = CAM_ERR_UNEXPECTED_EXCEPTION;
+    }
+    if (!lock.owns_lock()) {
+        lock.lock();
+    }
+    return s.record(call, result);
 }
 
 // A journaled call on the body behind `camera` with a started SDK: `work(s, index, body)`

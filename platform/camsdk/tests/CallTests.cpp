@@ -147,9 +147,12 @@ TEST_F(CallTest, TerminateReportsLiveHandlesAndNestedInitializeCounts)
     EXPECT_EQ(sim::initializeDepth(), 1);
     EXPECT_EQ(read(CAM_PROP_TV), 0x70u) << "the SDK is still started after the inner terminate";
 
+    ::testing::internal::CaptureStderr();
     ASSERT_EQ(CamTerminateSDK(), CAM_ERR_OK);
+    const std::string report = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(sim::initializeDepth(), 0);
     EXPECT_EQ(sim::handlesLiveAtLastTerminate(), 1u) << "the fixture's camera is still held";
+    EXPECT_NE(report.find("1 live handle"), std::string::npos) << "the leak is reported: " << report;
     CamCameraListRef list = nullptr;
     EXPECT_NE(CamGetCameraList(&list), CAM_ERR_OK) << "no calls after terminate";
     EXPECT_EQ(CamRelease(m_camera), CAM_ERR_OK) << "handles can still be released once";
@@ -157,9 +160,11 @@ TEST_F(CallTest, TerminateReportsLiveHandlesAndNestedInitializeCounts)
     EXPECT_EQ(sim::liveHandleCount(), 0u);
 }
 
-// Guards against injected faults that hit the wrong calls, too many calls, or change state.
+// Guards against injected faults that hit the wrong calls, too many calls, or change state
+// (a refused shutter command that still takes a picture).
 TEST_F(CallTest, FaultsMatchFunctionPropertyAndCountAndChangeNothing)
 {
+    registerAll(m_camera, m_recorder);
     sim::injectFault("CamGetPropertyData", CAM_ERR_DEVICE_BUSY, 2, CamPropertyID{CAM_PROP_TV});
     sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_BUSY);
     sim::injectFault("CamSendCommand", CAM_ERR_DEVICE_BUSY, 1, CamPropertyID{CAM_COMMAND_PRESS_SHUTTER_BUTTON});
@@ -178,6 +183,19 @@ TEST_F(CallTest, FaultsMatchFunctionPropertyAndCountAndChangeNothing)
               CAM_ERR_DEVICE_BUSY);
     const auto calls = sim::journal();
     EXPECT_EQ(calls.back().result, CAM_ERR_DEVICE_BUSY) << "injected results are journaled";
+    ASSERT_TRUE(sim::waitForEventsDelivered());
+    for (const Event& event : m_recorder.events()) {
+        EXPECT_EQ(event.object, nullptr) << "the refused shutter command took a picture";
+        EXPECT_NE(event.event, CAM_OBJECT_EVENT_DIR_ITEM_CREATED);
+    }
+}
+
+// Guards against a call given a handle of the wrong kind being answered as anything but an
+// invalid handle (the caller would take it for a camera-side refusal).
+TEST_F(CallTest, ProgressCallbackOnAHandleThatIsNoStreamIsAnInvalidHandle)
+{
+    EXPECT_EQ(CamSetProgressCallback(m_camera, nullptr, CAM_PROGRESS_OPTION_PERIODICALLY, nullptr),
+              CAM_ERR_INVALID_HANDLE);
 }
 
 // Guards against an older body's refusal of the shutter button not being 0x60.

@@ -70,10 +70,17 @@ TEST_F(EventTest, EventsPendingAtTerminateAreDroppedWithoutLeakingHandles)
 TEST_F(EventTest, DisconnectRaisesShutdownAndLaterCallsFail)
 {
     registerAll(m_camera, m_recorder);
-    sim::disconnect(0);
+    ASSERT_EQ(CamSendCommand(m_camera, CAM_COMMAND_TAKE_PICTURE, 0), CAM_ERR_OK);
     ASSERT_TRUE(m_recorder.waitFor(1));
-    EXPECT_EQ(m_recorder.events().at(0).event, CAM_STATE_EVENT_SHUTDOWN);
-    EXPECT_NE(m_recorder.events().at(0).thread, std::this_thread::get_id());
+    const CamBaseRef item = m_recorder.events().at(0).object;
+    ASSERT_NE(item, nullptr);
+    sim::disconnect(0);
+    ASSERT_TRUE(m_recorder.waitFor(2));
+    EXPECT_EQ(m_recorder.events().at(1).event, CAM_STATE_EVENT_SHUTDOWN);
+    EXPECT_NE(m_recorder.events().at(1).thread, std::this_thread::get_id());
+    CamDirectoryItemInfo info{};
+    EXPECT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_COMM_DISCONNECTED) << "items of a lost body";
+    EXPECT_EQ(CamRelease(item), CAM_ERR_OK);
 
     uint32_t value = 0;
     EXPECT_EQ(CamGetPropertyData(m_camera, CAM_PROP_TV, 0, sizeof value, &value), CAM_ERR_COMM_DISCONNECTED);

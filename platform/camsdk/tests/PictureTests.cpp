@@ -203,10 +203,11 @@ TEST(ConfigurationFile, DescribesTwoBodiesWithANegativeBodyIdAndAnOlderSubtype)
 {
     TemporaryFolder folder;
     const std::string path = folder.path() + "/sim.ini";
-    std::ofstream(path) << "[Simulator]\nBodies=2\nPropertyEventDelayMs=0\n"
+    std::ofstream(path) << "[Simulator]\nBodies=3\nPropertyEventDelayMs=0\n"
                            "[Body1]\nModel=Studio One\nBodyID=0042\n"
                            "[Body2]\nModel=Old Body\nBodyID=-5\nPort=usb:002,007\nSubType=0\n"
-                           "Orientation=5\nLiveViewWidth=320\n0x406=0x68\n0x406.Allowed=0x60, 0x68\n0x50E=none\n";
+                           "Orientation=5\nLiveViewWidth=320\n0x406=0x68\n0x406.Allowed=0x60, 0x68\n0x50E=none\n"
+                           "[Body3]\nModel=Spare\n";
     ::setenv("VESK_CAMERA_SIM", path.c_str(), 1);
     sim::reset();
     ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
@@ -216,7 +217,7 @@ TEST(ConfigurationFile, DescribesTwoBodiesWithANegativeBodyIdAndAnOlderSubtype)
     ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
     int32_t count = 0;
     ASSERT_EQ(CamGetChildCount(list, &count), CAM_ERR_OK);
-    ASSERT_EQ(count, 2);
+    ASSERT_EQ(count, 3);
     CamCameraRef camera = nullptr;
     ASSERT_EQ(CamGetChildAtIndex(list, 1, &camera), CAM_ERR_OK);
     CamDeviceInfo info{};
@@ -240,10 +241,79 @@ TEST(ConfigurationFile, DescribesTwoBodiesWithANegativeBodyIdAndAnOlderSubtype)
     EXPECT_EQ(loaded.bodies.at(1).exifOrientation, 1) << "an invalid orientation keeps the default";
     EXPECT_EQ(loaded.bodies.at(1).liveViewWidth, 320);
     EXPECT_EQ(loaded.propertyEventDelayMs, 0);
+    // Bodies without a Port each get their own: two bodies on one port cannot be told apart.
+    EXPECT_EQ(loaded.bodies.at(0).port, "usb:001,004");
+    EXPECT_EQ(loaded.bodies.at(1).port, "usb:002,007");
+    EXPECT_EQ(loaded.bodies.at(2).port, "usb:001,006");
 
     EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
     EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
     EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
+}
+
+// Guards against bodies configured in code with the built-in port all reporting the same one.
+TEST(Configuration, BodiesKeepingTheBuiltInPortEachGetTheirOwn)
+{
+    sim::SimConfig config = sim::makeDefaultConfig();
+    config.bodies.push_back(sim::makeDefaultBody());
+    config.bodies.push_back(sim::makeDefaultBody());
+    config.bodies[2].port = "usb:003,001";
+    sim::reset();
+    sim::configure(config);
+    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
+    CamCameraListRef list = nullptr;
+    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
+    std::vector<std::string> ports;
+    for (int32_t index = 0; index < 3; ++index) {
+        CamCameraRef camera = nullptr;
+        ASSERT_EQ(CamGetChildAtIndex(list, index, &camera), CAM_ERR_OK);
+        CamDeviceInfo info{};
+        EXPECT_EQ(CamGetDeviceInfo(camera, &info), CAM_ERR_OK);
+        ports.emplace_back(info.szPortName);
+        EXPECT_EQ(CamRelease(camera), CAM_ERR_OK);
+    }
+    EXPECT_EQ(ports, (std::vector<std::string>{"usb:001,004", "usb:001,005", "usb:003,001"}));
+    EXPECT_EQ(CamRelease(list), CAM_ERR_OK);
+    EXPECT_EQ(CamTerminateSDK(), CAM_ERR_OK);
+}
+
+// Guards against pictures smaller than the counter band being drawn outside their pixels, and
+// pictures without area crashing the camera instead of failing: live view answers an error,
+// a shot a capture error.
+TEST(Configuration, DegenerateSizesFailCleanlyInsteadOfWritingOutOfBounds)
+{
+    sim::SimConfig config = sim::makeDefaultConfig();
+    config.bodies[0].liveViewHeight = 4;
+    config.bodies[0].shotHeight = 0;
+    CamCameraListRef list = nullptr;
+    CamCameraRef camera = nullptr;
+    ASSERT_NO_FATAL_FAILURE(startWithFirstCamera(config, list, camera));
+    ASSERT_EQ(CamOpenSession(camera), CAM_ERR_OK);
+    const uint32_t toHost = CAM_EVF_OUTPUT_DEVICE_PC;
+    ASSERT_EQ(CamSetPropertyData(camera, CAM_PROP_EVF_OUTPUT_DEVICE, 0, sizeof toHost, &toHost), CAM_ERR_OK);
+    CamStreamRef stream = nullptr;
+    CamEvfImageRef image = nullptr;
+    ASSERT_EQ(CamCreateMemoryStream(0, &stream), CAM_ERR_OK);
+    ASSERT_EQ(CamCreateEvfImageRef(stream, &image), CAM_ERR_OK);
+    ASSERT_EQ(CamDownloadEvfImage(camera, image), CAM_ERR_OK);
+    void* pointer = nullptr;
+    uint64_t length = 0;
+    ASSERT_EQ(CamGetPointer(stream, &pointer), CAM_ERR_OK);
+    ASSERT_EQ(CamGetLength(stream, &length), CAM_ERR_OK);
+    EXPECT_EQ(jpegSize(pointer, length).height, 4);
+
+    EventRecorder recorder;
+    ASSERT_EQ(CamSetCameraStateEventHandler(camera, CAM_STATE_EVENT_ALL, EventRecorder::onState, &recorder), CAM_ERR_OK);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(CamSendCommand(camera, CAM_COMMAND_TAKE_PICTURE, 0), CAM_ERR_OK);
+    ASSERT_TRUE(recorder.waitFor(1));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(recorder.events().at(0).event, CAM_STATE_EVENT_CAPTURE_ERROR);
+    EXPECT_EQ(recorder.events().at(0).parameter, CAM_ERR_DEVICE_INTERNAL_ERROR);
+
+    EXPECT_EQ(CamRelease(image), CAM_ERR_OK);
+    EXPECT_EQ(CamRelease(stream), CAM_ERR_OK);
+    releaseAndTerminate(camera, list);
 }
 
 } // namespace

@@ -131,7 +131,7 @@ std::string readText(CamCameraRef camera, CamPropertyID property)
     CamDataType type = 0;
     uint32_t size = 0;
     check("CamGetPropertySize", CamGetPropertySize(camera, property, 0, &type, &size));
-    std::vector<char> text(size + 1, '\0');
+    std::vector<char> text(static_cast<size_t>(size) + 1, '\0');
     check("CamGetPropertyData", CamGetPropertyData(camera, property, 0, size, text.data()));
     return text.data();
 }
@@ -186,7 +186,9 @@ bool printProperty(CamCameraRef camera, CamPropertyID property, bool quietWhenAb
     check("CamGetPropertyData", CamGetPropertyData(camera, property, 0, size, data.data()));
     std::printf("0x%03X = ", property);
     if (type == CAM_DATATYPE_STRING) {
-        std::printf("\"%s\"", reinterpret_cast<const char*>(data.data()));
+        // Bounded by the size: a camera's text need not end with a terminator.
+        const auto* text = reinterpret_cast<const char*>(data.data());
+        std::printf("\"%.*s\"", static_cast<int>(strnlen(text, data.size())), text);
     } else if (type == CAM_DATATYPE_POINT && size >= sizeof(CamPoint)) {
         CamPoint point{};
         std::memcpy(&point, data.data(), sizeof point);
@@ -278,11 +280,14 @@ int commandSet(int body, const std::string& propertyText, const std::string& val
     return kSuccess;
 }
 
-// What the event handlers hand to the main thread.
+// What the event handlers hand to the main thread. Once the main thread has taken its item
+// (or given up), `closed` makes every later item be released by the handler itself: a
+// delivery already under way when the handlers are removed must not leave a handle behind.
 struct ShotWaiter {
     std::mutex mutex;
     std::condition_variable changed;
     CamBaseRef item = nullptr;
+    bool closed = false;
     std::optional<CamError> captureError;
 };
 
@@ -291,7 +296,7 @@ CamError onObjectEvent(CamObjectEvent event, CamBaseRef object, void* context)
     auto* waiter = static_cast<ShotWaiter*>(context);
     if (event == CAM_OBJECT_EVENT_DIR_ITEM_REQUEST_TRANSFER && object) {
         std::lock_guard lock(waiter->mutex);
-        if (!waiter->item) {
+        if (!waiter->item && !waiter->closed) {
             waiter->item = object;
             waiter->changed.notify_all();
             return CAM_ERR_OK;
@@ -301,6 +306,16 @@ CamError onObjectEvent(CamObjectEvent event, CamBaseRef object, void* context)
         CamRelease(object);
     }
     return CAM_ERR_OK;
+}
+
+// The camera's file name without any folder part, so the download stays inside the chosen
+// folder whatever name the camera reports; empty when nothing usable is left.
+std::string localFileName(const char* cameraName, size_t capacity)
+{
+    const std::string name(cameraName, strnlen(cameraName, capacity));
+    const size_t separator = name.find_last_of("/\\");
+    const std::string local = separator == std::string::npos ? name : name.substr(separator + 1);
+    return local == "." || local == ".." ? std::string() : local;
 }
 
 CamError onStateEvent(CamStateEvent event, uint32_t parameter, void* context)
@@ -366,50 +381,56 @@ int commandShoot(int body, const std::string& folder)
         return kFileFailure;
     }
     ShotWaiter waiter;
+    SdkScope sdk;
+    Session session(body);
+    // Declared after the session, so the item is released before the session closes and the
+    // SDK ends, on every path.
     Handle item;
     {
-        SdkScope sdk;
-        Session session(body);
-        {
-            HandlerScope handlers(session.camera(), waiter);
-            const uint32_t toHost = CAM_SAVE_TO_HOST;
-            check("CamSetPropertyData", CamSetPropertyData(session.camera(), CAM_PROP_SAVE_TO, 0, sizeof toHost, &toHost));
-            CamError shot = CamSendCommand(session.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_COMPLETELY);
-            if (shot == CAM_ERR_INVALID_PARAMETER) {
-                shot = CamSendCommand(session.camera(), CAM_COMMAND_TAKE_PICTURE, 0);
-            } else {
-                CamSendCommand(session.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_OFF);
-            }
-            check("CamSendCommand", shot);
-
-            std::unique_lock lock(waiter.mutex);
+        HandlerScope handlers(session.camera(), waiter);
+        const uint32_t toHost = CAM_SAVE_TO_HOST;
+        check("CamSetPropertyData", CamSetPropertyData(session.camera(), CAM_PROP_SAVE_TO, 0, sizeof toHost, &toHost));
+        CamError shot = CamSendCommand(session.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_COMPLETELY);
+        if (shot == CAM_ERR_INVALID_PARAMETER) {
+            shot = CamSendCommand(session.camera(), CAM_COMMAND_TAKE_PICTURE, 0);
+        } else {
+            CamSendCommand(session.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_OFF);
+        }
+        std::unique_lock lock(waiter.mutex);
+        if (shot == CAM_ERR_OK) {
             waiter.changed.wait_for(lock, std::chrono::seconds(10),
                                     [&] { return waiter.item != nullptr || waiter.captureError.has_value(); });
-            *item.out() = waiter.item;
-            waiter.item = nullptr;
-            if (!item.get()) {
-                if (waiter.captureError) {
-                    throw SdkFailure{"taking the picture", *waiter.captureError};
-                }
-                std::fprintf(stderr, "vesk-camctl: no picture arrived within 10 seconds\n");
-                return kTimeout;
-            }
         }
-        CamDirectoryItemInfo info{};
-        check("CamGetDirectoryItemInfo", CamGetDirectoryItemInfo(item.get(), &info));
-        const std::string path = (std::filesystem::path(folder) / info.szFileName).string();
-        Handle stream;
-        check("CamCreateFileStream",
-              CamCreateFileStream(path.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS,
-                                  CAM_ACCESS_READ_WRITE, stream.out()));
-        check("CamSetProgressCallback",
-              CamSetProgressCallback(stream.get(), onProgress, CAM_PROGRESS_OPTION_PERIODICALLY, info.szFileName));
-        check("CamDownload", CamDownload(item.get(), info.size, stream.get()));
-        check("CamDownloadComplete", CamDownloadComplete(item.get()));
-        stream.reset();
-        item.reset();
-        std::printf("%s\n", path.c_str());
+        *item.out() = waiter.item;
+        waiter.item = nullptr;
+        waiter.closed = true;
+        lock.unlock();
+        check("CamSendCommand", shot);
+        if (!item.get()) {
+            if (waiter.captureError) {
+                throw SdkFailure{"taking the picture", *waiter.captureError};
+            }
+            std::fprintf(stderr, "vesk-camctl: no picture arrived within 10 seconds\n");
+            return kTimeout;
+        }
     }
+    CamDirectoryItemInfo info{};
+    check("CamGetDirectoryItemInfo", CamGetDirectoryItemInfo(item.get(), &info));
+    std::string name = localFileName(info.szFileName, sizeof info.szFileName);
+    if (name.empty()) {
+        throw SdkFailure{"CamGetDirectoryItemInfo (no usable file name)", CAM_ERR_FILE_NAMING_NA};
+    }
+    const std::string path = (std::filesystem::path(folder) / name).string();
+    Handle stream;
+    check("CamCreateFileStream",
+          CamCreateFileStream(path.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS, CAM_ACCESS_READ_WRITE,
+                              stream.out()));
+    check("CamSetProgressCallback",
+          CamSetProgressCallback(stream.get(), onProgress, CAM_PROGRESS_OPTION_PERIODICALLY,
+                                 name.data()));
+    check("CamDownload", CamDownload(item.get(), info.size, stream.get()));
+    check("CamDownloadComplete", CamDownloadComplete(item.get()));
+    std::printf("%s\n", path.c_str());
     return kSuccess;
 }
 

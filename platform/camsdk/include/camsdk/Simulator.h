@@ -48,6 +48,9 @@ struct SimConfig {
 
 // A body with every property the system reads or writes and realistic allowed lists.
 BodyConfig makeDefaultBody();
+// The port a body reports unless one is configured: "usb:001,004" for the first body (index 0),
+// "usb:001,005" for the second, and so on, so that no two bodies share a port.
+std::string defaultPort(size_t index);
 // The built-in world: one default body.
 SimConfig makeDefaultConfig();
 // Reads an INI file; keys it lacks keep the built-in defaults.
