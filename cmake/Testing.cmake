@@ -30,3 +30,19 @@ function(vesk_add_gtest)
   include(GoogleTest)
   gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# vesk_add_qtest(NAME target SOURCES ... LIBRARIES ...)
+# Builds a Qt Test executable (widgets, offscreen) and registers it as one CTest test that
+# runs in the isolated environment above. Screenshots land in ${CMAKE_BINARY_DIR}/screenshots
+# (VESK_SCREENSHOT_DIR).
+function(vesk_add_qtest)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} Qt6::Test Qt6::Widgets vesk_warnings)
+  set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
+  add_test(NAME ${ARG_NAME}
+    COMMAND ${CMAKE_COMMAND} -E env --unset=VESK_CAMERA_SIM ${VESK_TEST_ENVIRONMENT}
+            "VESK_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots"
+            $<TARGET_FILE:${ARG_NAME}>)
+endfunction()

@@ -43,6 +43,30 @@ bool finishedUnlessBusy(CameraModel& model, CamError error)
     return error != CAM_ERR_DEVICE_BUSY;
 }
 
+uint32_t currentOutputDevice(CameraModel& model)
+{
+    uint32_t device = 0;
+    if (CamGetPropertyData(model.camera(), CAM_PROP_EVF_OUTPUT_DEVICE, 0, sizeof device, &device) != CAM_ERR_OK) {
+        return model.evfOutputDevice();
+    }
+    return device;
+}
+
+bool mayClearByWaiting(CamError error)
+{
+    switch (error) {
+    case CAM_ERR_SESSION_NOT_OPEN:
+    case CAM_ERR_COMM_DISCONNECTED:
+    case CAM_ERR_DEVICE_NOT_FOUND:
+    case CAM_ERR_INVALID_HANDLE:
+    case CAM_ERR_NOT_SUPPORTED:
+    case CAM_ERR_UNIMPLEMENTED:
+        return false;
+    default:
+        return true;
+    }
+}
+
 CamError switchLiveViewOutputOff(CameraModel& model)
 {
     if (model.evfDepthOfFieldPreview() != 0) {

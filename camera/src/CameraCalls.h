@@ -22,6 +22,14 @@ void reportFailure(CameraModel& model, CamError error);
 // Reports a failure and tells whether the command is finished: busy asks to run again.
 bool finishedUnlessBusy(CameraModel& model, CamError error);
 
+// The live-view output device as the camera holds it now: the model's copy lags behind a write
+// until the camera's change event has come back. The model's copy when the camera cannot say.
+uint32_t currentOutputDevice(CameraModel& model);
+
+// Whether a failure can clear by waiting: not for a closed session, a camera that is gone, a
+// dead handle or something the camera does not do.
+bool mayClearByWaiting(CamError error);
+
 // Switches the depth-of-field preview off when it is on (then lets the camera settle for
 // 500 ms) and, if that worked, the live-view output. Returns the first failure.
 CamError switchLiveViewOutputOff(CameraModel& model);

@@ -52,13 +52,13 @@ bool StartEvfCommand::execute()
 bool EndEvfCommand::execute()
 {
     CameraModel& model = *m_model;
-    if (!(model.evfOutputDevice() & CAM_EVF_OUTPUT_DEVICE_PC)) {
+    if (!(calls::currentOutputDevice(model) & CAM_EVF_OUTPUT_DEVICE_PC)) {
         return true;
     }
     const CamError error = calls::switchLiveViewOutputOff(model);
-    // Ending live view is retried after any failure.
+    // Ending live view is retried after any failure that waiting may clear.
     calls::reportFailure(model, error);
-    return error == CAM_ERR_OK;
+    return error == CAM_ERR_OK || !calls::mayClearByWaiting(error);
 }
 
 bool DownloadEvfCommand::execute()

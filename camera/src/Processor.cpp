@@ -1,8 +1,10 @@
-// The command queue and its worker loop. The worker blocks on the lock's condition while the
-// queue is empty, so an idle processor never wakes up.
+// The command queue and its worker loop. The worker blocks on the lock's condition while
+// nothing is due, so an idle processor never wakes up; a command waiting out its retry pause
+// does not hold up the commands queued behind it.
 //
-// Threading: see Processor.h. The queue and the close command change only under the lock, the
-// running flag too unless that lock timed out during a stop; the loop reads the flag without it.
+// Threading: see Processor.h. The queue, the retries and the close command change only under
+// the lock, the running and stopped flags too unless that lock timed out during a stop; the
+// loop reads the running flag without it. Commands are destroyed outside the lock.
 #include "camera/Processor.h"
 
 #include <utility>
@@ -22,6 +24,7 @@ Processor::~Processor()
         joinThread();
     }
     m_queue.clear();
+    m_retries.clear();
     m_closeCommand.reset();
 }
 
@@ -50,6 +53,11 @@ bool Processor::insert(std::unique_ptr<Command> command, bool atFront)
     if (!command || !m_lock.lock()) {
         return false;
     }
+    if (m_stopped) {
+        // Nothing would ever run or discard it: it goes now, with its handles.
+        m_lock.unlock();
+        return false;
+    }
     if (atFront) {
         m_queue.push_front(std::move(command));
     } else {
@@ -62,10 +70,12 @@ bool Processor::insert(std::unique_ptr<Command> command, bool atFront)
 void Processor::clear()
 {
     std::deque<std::unique_ptr<Command>> discarded;
+    std::deque<Deferred> discardedRetries;
     if (!m_lock.lock()) {
         return;
     }
     discarded.swap(m_queue);
+    discardedRetries.swap(m_retries);
     m_lock.unlock();
 }
 
@@ -95,6 +105,7 @@ bool Processor::endLoop()
     const bool locked = m_lock.lock();
     // The loop reads the flag without the lock, so a stop is never dropped: without the lock
     // the flag is cleared all the same and a worker blocked in `take` is woken.
+    m_stopped = true;
     m_running = false;
     if (locked) {
         m_lock.notify();
@@ -104,13 +115,29 @@ bool Processor::endLoop()
     return locked;
 }
 
+void Processor::queueDueRetries(Clock::time_point now)
+{
+    while (!m_retries.empty() && m_retries.front().due <= now) {
+        m_queue.push_back(std::move(m_retries.front().command));
+        m_retries.pop_front();
+    }
+}
+
 std::unique_ptr<Command> Processor::take()
 {
     if (!m_lock.lock()) {
         return nullptr;
     }
-    while (m_queue.empty() && m_running) {
-        m_lock.wait();
+    for (;;) {
+        queueDueRetries(Clock::now());
+        if (!m_running || !m_queue.empty()) {
+            break;
+        }
+        if (m_retries.empty()) {
+            m_lock.wait();
+        } else {
+            m_lock.wait(std::chrono::ceil<std::chrono::milliseconds>(m_retries.front().due - Clock::now()));
+        }
     }
     if (!m_running) {
         m_lock.unlock();
@@ -122,7 +149,7 @@ std::unique_ptr<Command> Processor::take()
     return command;
 }
 
-void Processor::requeueAfterPause(std::unique_ptr<Command> command)
+void Processor::retryAfterPause(std::unique_ptr<Command> command)
 {
     // The command is never dropped while the processor runs: a lock that timed out is tried
     // again. Once stopped, it is discarded as the queue is.
@@ -131,18 +158,13 @@ void Processor::requeueAfterPause(std::unique_ptr<Command> command)
             return;
         }
     }
-    // The lock is free while paused, so others keep queueing; a stop ends the pause.
-    const auto deadline = std::chrono::steady_clock::now() + retryPause;
-    for (auto now = std::chrono::steady_clock::now(); m_running && now < deadline;
-         now = std::chrono::steady_clock::now()) {
-        m_lock.wait(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
-    }
-    if (m_running) {
-        m_queue.push_back(std::move(command));
-        m_lock.notify();
-    } else {
+    if (!m_running) {
         m_lock.unlock();
+        return;
     }
+    // It re-enters behind everything queued until its pause is over.
+    m_retries.push_back({Clock::now() + retryPause, std::move(command)});
+    m_lock.notify();
 }
 
 void Processor::run()
@@ -150,7 +172,7 @@ void Processor::run()
     while (m_running) {
         std::unique_ptr<Command> command = take();
         if (command && !command->execute()) {
-            requeueAfterPause(std::move(command));
+            retryAfterPause(std::move(command));
         }
     }
     clear();

@@ -53,7 +53,7 @@ bool OpenSessionCommand::execute()
 bool CloseSessionCommand::execute()
 {
     CameraModel& model = *m_model;
-    if (model.evfOutputDevice() & CAM_EVF_OUTPUT_DEVICE_PC) {
+    if (calls::currentOutputDevice(model) & CAM_EVF_OUTPUT_DEVICE_PC) {
         // The session closes whether or not live view could be ended.
         calls::switchLiveViewOutputOff(model);
     }

@@ -6,7 +6,12 @@
 #include "CameraCalls.h"
 #include "camera/CameraModel.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 namespace camera {
 namespace {
@@ -77,7 +82,6 @@ bool DownloadCommand::execute()
 {
     CameraModel& model = *m_model;
     CamDirectoryItemInfo info{};
-    CamStreamRef stream = nullptr;
     std::string fileName;
     CamError result = CamGetDirectoryItemInfo(m_item, &info);
     if (result == CAM_ERR_OK) {
@@ -87,31 +91,20 @@ bool DownloadCommand::execute()
         }
     }
     if (result == CAM_ERR_OK) {
-        model.notifyObservers("DownloadStart", fileName.data());
-        result = CamCreateFileStream(fileName.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS,
-                                     CAM_ACCESS_READ_WRITE, &stream);
-        if (result == CAM_ERR_OK) {
-            result = CamSetProgressCallback(stream, &DownloadCommand::downloadProgress,
-                                            CAM_PROGRESS_OPTION_PERIODICALLY, this);
+        if (!m_announced) {
+            model.notifyObservers("DownloadStart", fileName.data());
+            m_announced = true;
         }
-        if (result == CAM_ERR_OK) {
-            result = CamDownload(m_item, info.size, stream);
-        }
-        if (result == CAM_ERR_OK) {
-            // Only tells the camera; the file is complete whatever it answers, and turning the
-            // answer into an error would make the operator lose the shot.
-            CamDownloadComplete(m_item);
-        }
+        result = downloadTo(fileName, info.size);
+    }
+    if (result == CAM_ERR_DEVICE_BUSY || result == CAM_ERR_OBJECT_NOTREADY) {
+        // The picture is still on the camera: keep the item and fetch it again after the pause.
+        calls::notifyBusy(model);
+        return false;
     }
     if (m_item) {
         const CamError released = CamRelease(m_item);
         m_item = nullptr;
-        if (result == CAM_ERR_OK) {
-            result = released;
-        }
-    }
-    if (stream) {
-        const CamError released = CamRelease(stream);
         if (result == CAM_ERR_OK) {
             result = released;
         }
@@ -122,6 +115,44 @@ bool DownloadCommand::execute()
         calls::notifyError(model, result);
     }
     return true;
+}
+
+CamError DownloadCommand::downloadTo(const std::string& fileName, uint64_t size)
+{
+    static std::atomic<uint32_t> sequence{0};
+    CamStreamRef stream = nullptr;
+    std::string temporaryName;
+    CamError result = CAM_ERR_FILE_ALREADY_EXISTS;
+    // Created exclusively: an existing file or a planted link under that name is never used.
+    for (int attempt = 0; attempt < 100 && result == CAM_ERR_FILE_ALREADY_EXISTS; ++attempt) {
+        temporaryName = "." + fileName + "." + std::to_string(getpid()) + "-" + std::to_string(sequence++) + ".part";
+        result = CamCreateFileStream(temporaryName.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_NEW,
+                                     CAM_ACCESS_READ_WRITE, &stream);
+    }
+    if (result != CAM_ERR_OK) {
+        return result;
+    }
+    result = CamSetProgressCallback(stream, &DownloadCommand::downloadProgress, CAM_PROGRESS_OPTION_PERIODICALLY, this);
+    if (result == CAM_ERR_OK) {
+        result = CamDownload(m_item, size, stream);
+    }
+    if (result == CAM_ERR_OK) {
+        // Only tells the camera; the file is complete whatever it answers, and turning the
+        // answer into an error would make the operator lose the shot.
+        CamDownloadComplete(m_item);
+    }
+    // Released before the rename: that closes the file with every byte written.
+    const CamError released = CamRelease(stream);
+    if (result == CAM_ERR_OK) {
+        result = released;
+    }
+    if (result == CAM_ERR_OK && std::rename(temporaryName.c_str(), fileName.c_str()) != 0) {
+        result = CAM_ERR_FILE_WRITE_ERROR;
+    }
+    if (result != CAM_ERR_OK) {
+        std::remove(temporaryName.c_str());
+    }
+    return result;
 }
 
 CamError DownloadCommand::downloadProgress(uint32_t percent, void* context, int32_t* /*cancel*/)

@@ -8,6 +8,7 @@
 #include "camera/SessionCommands.h"
 
 #include <optional>
+#include <thread>
 
 namespace camera::test {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(ControllerTest, EveryActionReachesTheCameraAsDispatched)
          .notifications = {"PropertyDescChanged 406"}},
         {.action = "download", .argument = item,
          .calls = {callText("CamGetDirectoryItemInfo"),
-                   callText("CamCreateFileStream", 0, CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS, CAM_ACCESS_READ_WRITE),
+                   callText("CamCreateFileStream", 0, CAM_FILE_CREATE_DISPOSITION_CREATE_NEW, CAM_ACCESS_READ_WRITE),
                    callText("CamSetProgressCallback", 0, CAM_PROGRESS_OPTION_PERIODICALLY),
                    callText("CamDownload", 0, static_cast<int64_t>(info.size)), callText("CamDownloadComplete"),
                    callText("CamRelease"), callText("CamRelease")},
@@ -177,7 +178,9 @@ TEST_F(ControllerTest, EveryActionReachesTheCameraAsDispatched)
         {.action = "set_EvfMode", .value = 1, .calls = {write(CAM_PROP_EVF_MODE, 1)}},
         {.action = "startEVF", .calls = {write(CAM_PROP_EVF_OUTPUT_DEVICE, 3)}, .prepare = liveView(1, 0)},
         {.action = "downloadEVF", .calls = frameCalls, .notifications = {"EvfDataChanged"}, .prepare = liveView(1, 3)},
-        {.action = "endEVF", .calls = {write(CAM_PROP_EVF_OUTPUT_DEVICE, 0)}, .prepare = liveView(1, 3)},
+        {.action = "endEVF",
+         .calls = {read("CamGetPropertyData", CAM_PROP_EVF_OUTPUT_DEVICE), write(CAM_PROP_EVF_OUTPUT_DEVICE, 0)},
+         .prepare = liveView(1, 3)},
         {.action = "focus_Near3", .calls = {command(CAM_COMMAND_DRIVE_LENS_EVF, 3)}},
         {.action = "focus_Near2", .calls = {command(CAM_COMMAND_DRIVE_LENS_EVF, 2)}},
         {.action = "focus_Near1", .calls = {command(CAM_COMMAND_DRIVE_LENS_EVF, 1)}},
@@ -287,6 +290,52 @@ TEST_F(ControllerTest, TakePictureEndsWithADownloadedFile)
     const std::string name = m_observer.named("DownloadComplete")[0].text;
     EXPECT_TRUE(fs::exists(m_folder / name));
     EXPECT_GT(fs::file_size(m_folder / name), 0u);
+}
+
+// Guards against setting boxes left empty: opening a session through the controller, on a
+// current and on an older body, must bring every shown setting and its allowed list into the
+// model from the camera's own reports, without anyone asking for them.
+TEST_F(ControllerTest, OpeningASessionFillsEveryShownSettingAndItsAllowedList)
+{
+    const CamPropertyID shown[] = {CAM_PROP_AE_MODE, CAM_PROP_TV, CAM_PROP_AV, CAM_PROP_ISO_SPEED,
+                                   CAM_PROP_METERING_MODE, CAM_PROP_EXPOSURE_COMPENSATION, CAM_PROP_IMAGE_QUALITY,
+                                   CAM_PROP_WHITE_BALANCE, CAM_PROP_COLOR_TEMPERATURE, CAM_PROP_PICTURE_STYLE,
+                                   CAM_PROP_EVF_AF_MODE};
+    for (const uint32_t subType : {1u, 0u}) {
+        SCOPED_TRACE(subType);
+        connect([&](auto& config) { config.bodies.at(0).deviceSubType = subType; });
+        m_model = createCameraModel(m_camera, m_deviceInfo);
+        m_controller = std::make_unique<CameraController>(m_model);
+        registerHandlers();
+        m_controller->run();
+        const auto filled = [&] {
+            for (const CamPropertyID property : shown) {
+                const CamPropertyDesc desc = m_model->propertyDesc(property);
+                if (m_model->propertyUInt32(property) != camsdk::sim::propertyValue(0, property) || desc.numElements < 2) {
+                    return false;
+                }
+            }
+            return m_model->bodyId() == "1234567890" && !m_model->modelName().empty();
+        };
+        for (int polls = 0; polls < 500 && !filled(); ++polls) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_TRUE(filled());
+        EXPECT_EQ(m_model->isLegacy(), subType == 0);
+        EXPECT_EQ(m_model->propertyDesc(CAM_PROP_TV).numElements, 22);
+
+        CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr);
+        CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr);
+        CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, nullptr, nullptr);
+        m_source.fireAction("closing", nullptr);
+        m_controller.reset();
+        m_model.reset();
+        CamRelease(m_camera);
+        m_camera = nullptr;
+        CamTerminateSDK();
+        camsdk::sim::reset();
+    }
+    m_handlersRegistered = false;
 }
 
 // Guards against "closing" not running the close command or leaving the worker running.

@@ -45,25 +45,58 @@ TEST_F(EvfCommandTest, StartKeepsOtherOutputBitsAndSetsTheModeOnlyWhenOff)
 TEST_F(EvfCommandTest, EndSwitchesPreviewOffWaitsThenClearsTheOutput)
 {
     auto model = openModel();
-    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    camsdk::sim::setProperty(0, CAM_PROP_EVF_OUTPUT_DEVICE, 3);
     model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 1);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(EndEvfCommand(model.get()).execute());
     EXPECT_GE(std::chrono::steady_clock::now() - started, 500ms);
     EXPECT_EQ(propertyWrites(), (Writes{{CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0}, {CAM_PROP_EVF_OUTPUT_DEVICE, 0}}));
-
 }
 
 // Guards against a failed end of live view being dropped, or busy and failure being announced alike.
 TEST_F(EvfCommandTest, EndIsRetriedAfterBusyAndFailureWithTheirOwnNotifications)
 {
     auto model = openModel();
-    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    camsdk::sim::setProperty(0, CAM_PROP_EVF_OUTPUT_DEVICE, 3);
     camsdk::sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_BUSY, 1);
     EXPECT_FALSE(EndEvfCommand(model.get()).execute());
     camsdk::sim::injectFault("CamSetPropertyData", CAM_ERR_DEVICE_INTERNAL_ERROR, 1);
     EXPECT_FALSE(EndEvfCommand(model.get()).execute());
     EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DeviceBusy", "error 85"}));
+}
+
+// Guards against live view left on when "endEVF" comes before the camera's change event: the
+// model still says the host gets no live view, the camera already sends it.
+TEST_F(EvfCommandTest, EndAsksTheCameraNotTheLaggingModel)
+{
+    auto model = openModel();
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 0);
+    camsdk::sim::setProperty(0, CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    EXPECT_TRUE(EndEvfCommand(model.get()).execute());
+    EXPECT_EQ(camsdk::sim::propertyValue(0, CAM_PROP_EVF_OUTPUT_DEVICE), 0u);
+
+    // And the other way round: nothing is written when the camera has already stopped.
+    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+    camsdk::sim::clearJournal();
+    EXPECT_TRUE(EndEvfCommand(model.get()).execute());
+    EXPECT_TRUE(propertyWrites().empty());
+}
+
+// Guards against ending live view being retried forever on a camera that is gone or a session
+// that is closed: waiting cannot clear those, so the failure is reported once.
+TEST_F(EvfCommandTest, EndIsNotRetriedWhenWaitingCannotHelp)
+{
+    auto model = openModel();
+    for (const CamError code : {CAM_ERR_COMM_DISCONNECTED, CAM_ERR_SESSION_NOT_OPEN, CAM_ERR_INVALID_HANDLE,
+                                CAM_ERR_NOT_SUPPORTED, CAM_ERR_DEVICE_NOT_FOUND}) {
+        SCOPED_TRACE(code);
+        camsdk::sim::setProperty(0, CAM_PROP_EVF_OUTPUT_DEVICE, 3);
+        camsdk::sim::injectFault("CamSetPropertyData", code, 1, CAM_PROP_EVF_OUTPUT_DEVICE);
+        m_observer.clear();
+        EXPECT_TRUE(EndEvfCommand(model.get()).execute());
+        ASSERT_EQ(m_observer.named("error").size(), 1u);
+        EXPECT_EQ(m_observer.named("error")[0].value, code);
+    }
 }
 
 // Guards against fetching frames after live view ended on the host.

@@ -80,6 +80,35 @@ TEST_F(ProcessorTest, StopEndsRetryPauseAndDropsTheRetriedCommand)
     EXPECT_EQ(destroyed, 1);
 }
 
+// Guards against a command waiting out its retry pause holding up the work queued behind it
+// (ten unreadable properties would otherwise delay the next picture's download by seconds).
+TEST_F(ProcessorTest, WorkQueuedBehindARetryDoesNotWaitOutItsPause)
+{
+    startBusy("retried", 1);
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "behind"));
+    const auto released = std::chrono::steady_clock::now();
+    m_blocker.open();
+    ASSERT_TRUE(m_log.waitForSize(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - released, Processor::retryPause - 100ms);
+    ASSERT_TRUE(m_log.waitForSize(3));
+    EXPECT_EQ(m_log.labels(), (Labels{"retried", "behind", "retried"}));
+}
+
+// Guards against a command queued after the stop (a late camera event) keeping its handles
+// until the processor is destroyed, while work queued before the start still runs.
+TEST_F(ProcessorTest, CommandsQueuedAfterAStopAreDestroyedAtOnce)
+{
+    int destroyed = 0;
+    EXPECT_TRUE(m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "before start")));
+    m_processor.start();
+    ASSERT_TRUE(m_log.waitForSize(1));
+    EXPECT_TRUE(m_processor.stop());
+    EXPECT_FALSE(m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "late", 0, nullptr, &destroyed)));
+    EXPECT_FALSE(m_processor.enqueueFront(std::make_unique<ScriptCommand>(m_log, "late front", 0, nullptr, &destroyed)));
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(m_log.labels(), (Labels{"before start"}));
+}
+
 // Guards against the shutdown notification waiting behind queued camera work.
 TEST_F(ProcessorTest, EnqueueFrontOvertakesQueuedCommands)
 {

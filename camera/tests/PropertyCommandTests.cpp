@@ -253,12 +253,14 @@ TEST_F(PropertyCommandTest, LegacySessionReadsEverythingUnderTheLockAndSkipsCapa
 TEST_F(PropertyCommandTest, CloseSwitchesPreviewAndOutputOffThenReportsAFailedClose)
 {
     auto model = openModel();
-    model->setPropertyUInt32(CAM_PROP_EVF_OUTPUT_DEVICE, CAM_EVF_OUTPUT_DEVICE_PC);
+    camsdk::sim::setProperty(0, CAM_PROP_EVF_OUTPUT_DEVICE, CAM_EVF_OUTPUT_DEVICE_PC);
     model->setPropertyUInt32(CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 1);
+    camsdk::sim::clearJournal();
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(CloseSessionCommand(model.get()).execute());
     EXPECT_GE(std::chrono::steady_clock::now() - started, 500ms);
-    EXPECT_EQ(journalTexts(), (std::vector<std::string>{callText("CamSetPropertyData", CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0),
+    EXPECT_EQ(journalTexts(), (std::vector<std::string>{callText("CamGetPropertyData", CAM_PROP_EVF_OUTPUT_DEVICE),
+                                                        callText("CamSetPropertyData", CAM_PROP_EVF_DEPTH_OF_FIELD_PREVIEW, 0),
                                                         callText("CamSetPropertyData", CAM_PROP_EVF_OUTPUT_DEVICE, 0),
                                                         callText("CamCloseSession")}));
     EXPECT_TRUE(m_observer.all().empty());

@@ -192,6 +192,59 @@ TEST_F(ShootingCommandTest, FailedTransferReportsAnErrorAndReleasesItemAndStream
     EXPECT_EQ(calls("CamRelease").size(), 2u);
 }
 
+// Guards against one busy or not-ready answer losing the picture: the item is kept, "DeviceBusy"
+// announced, the start announced once, and no partial file is left under any name.
+TEST_F(ShootingCommandTest, BusyOrNotReadyTransferIsRetriedWithTheItemKept)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    CamDirectoryItemInfo info{};
+    ASSERT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_OK);
+    const std::string name = info.szFileName;
+    DownloadCommand download(m_model.get(), item);
+    const struct {
+        const char* function;
+        CamError code;
+    } transientFailures[] = {{"CamGetDirectoryItemInfo", CAM_ERR_DEVICE_BUSY},
+                             {"CamGetDirectoryItemInfo", CAM_ERR_OBJECT_NOTREADY},
+                             {"CamCreateFileStream", CAM_ERR_DEVICE_BUSY},
+                             {"CamDownload", CAM_ERR_DEVICE_BUSY},
+                             {"CamDownload", CAM_ERR_OBJECT_NOTREADY}};
+    for (const auto& failure : transientFailures) {
+        SCOPED_TRACE(failure.function);
+        injectFault(failure.function, failure.code, 1);
+        EXPECT_FALSE(download.execute());
+        EXPECT_TRUE(fs::is_empty(m_folder)) << "no partial file";
+    }
+    EXPECT_TRUE(calls("CamRelease").size() == calls("CamCreateFileStream").size() - 1) << "only the streams went";
+    EXPECT_TRUE(download.execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DeviceBusy", "DeviceBusy", "DownloadStart " + name, "DeviceBusy",
+                                                            "DeviceBusy", "DeviceBusy", "DownloadComplete " + name}));
+    EXPECT_EQ(fs::file_size(m_folder / name), info.size);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+}
+
+// Guards against a failed download wiping an older picture of the same name or leaving a
+// partial file behind.
+TEST_F(ShootingCommandTest, FailedDownloadKeepsAnOlderFileOfTheSameNameIntact)
+{
+    openModel();
+    CamDirectoryItemRef item = shootItem();
+    ASSERT_NE(item, nullptr);
+    CamDirectoryItemInfo info{};
+    ASSERT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_OK);
+    const std::string name = info.szFileName;
+    const std::string older(85948, 'o');
+    std::ofstream(name, std::ios::binary) << older;
+    injectFault("CamDownload", CAM_ERR_COMM_DISCONNECTED, 1);
+    EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
+    EXPECT_EQ(m_observer.texts(), (std::vector<std::string>{"DownloadStart " + name, "error c1"}));
+    std::ifstream file(m_folder / name, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), older);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+}
+
 // Guards against a discarded download leaking its item.
 TEST_F(ShootingCommandTest, DiscardedDownloadReleasesItsItem)
 {

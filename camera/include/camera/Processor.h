@@ -1,9 +1,10 @@
 // The command queue and its one worker thread: commands run one at a time in queue order; a
-// command that asks to run again re-enters the queue at the back after a pause. When stopped,
-// the queue is discarded and the close command runs once on the worker.
+// command that asks to run again re-enters the queue at the back after a pause, while the
+// worker goes on with the others. When stopped, the queue is discarded on the worker and the
+// close command runs once there; whatever is queued after that is destroyed at once.
 //
-// Threading: enqueue, enqueueFront, clear and setCloseCommand are called from any thread;
-// start, stop and the destructor from the owner's thread.
+// Threading: enqueue, enqueueFront, clear, setCloseCommand and stop are called from any
+// thread (several stops at once among them); start and the destructor from the owner's thread.
 #pragma once
 
 #include "camera/Command.h"
@@ -29,10 +30,11 @@ public:
 
     void start();
     // Queue at the back / at the front. A null command is ignored. Returns false when the
-    // command was not queued (null, or the lock timed out: the command is then destroyed).
+    // command was not queued (null, the processor has stopped, or the lock timed out): the
+    // command is then destroyed before the call returns, releasing what it holds.
     bool enqueue(std::unique_ptr<Command> command);
     bool enqueueFront(std::unique_ptr<Command> command);
-    // Destroys every queued command without running it.
+    // Destroys every queued command, and every one waiting to run again, without running it.
     void clear();
     void setCloseCommand(std::unique_ptr<Command> command);
     // Ends the loop and waits at most 5 s for the worker; returns whether it ended.
@@ -43,14 +45,26 @@ public:
     void run() override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    struct Deferred {
+        Clock::time_point due;
+        std::unique_ptr<Command> command;
+    };
+
     bool insert(std::unique_ptr<Command> command, bool atFront);
     // Clears the running flag and wakes the worker; returns whether the lock was held for it.
     bool endLoop();
     std::unique_ptr<Command> take();
-    void requeueAfterPause(std::unique_ptr<Command> command);
+    // Moves the retries whose pause is over to the back of the queue. Lock held.
+    void queueDueRetries(Clock::time_point now);
+    void retryAfterPause(std::unique_ptr<Command> command);
 
     std::atomic<bool> m_running{false};
+    // Set by a stop and never cleared: from then on nothing new is queued.
+    std::atomic<bool> m_stopped{false};
     std::deque<std::unique_ptr<Command>> m_queue;
+    // Commands waiting out their pause before they re-enter the queue, in order of due time.
+    std::deque<Deferred> m_retries;
     std::unique_ptr<Command> m_closeCommand;
     Synchronized m_lock;
 };

@@ -39,6 +39,9 @@ private:
 // the camera reports, announcing "DownloadStart", "ProgressReport" and "DownloadComplete".
 // The start and complete notifications carry that name as a NUL-terminated char text, the
 // progress one a uint32_t percentage.
+// The bytes go to a new temporary file beside it that takes the name only once complete, so
+// a failed download never leaves a partial file under that name nor wipes an older one. A
+// busy or not-ready camera ("DeviceBusy") makes the command run again with the item kept.
 // Owns the item: it is released exactly once, by `execute` or by the destructor.
 class DownloadCommand final : public Command {
 public:
@@ -55,8 +58,11 @@ public:
 
 private:
     void releaseItem();
+    // Downloads into a temporary file and renames it to `fileName` on success.
+    CamError downloadTo(const std::string& fileName, uint64_t size);
 
     CamDirectoryItemRef m_item;
+    bool m_announced = false;
 };
 
 } // namespace camera

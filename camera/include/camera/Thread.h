@@ -1,7 +1,9 @@
 // Base of a class whose `run` is the body of one thread of its own; a derived class's
 // destructor must end that thread (`joinThread`) before its own members go.
 //
-// Threading: start, waitForEnd and joinThread are called from the owner's thread.
+// Threading: startThread is called from the owner's thread; waitForEnd, joinThread, hasThread
+// and isCurrentThread from any thread, also several at once (one of them joins, the others
+// wait for that join).
 #pragma once
 
 #include <chrono>
@@ -21,8 +23,8 @@ public:
     virtual void run() = 0;
 
     // True while a started thread has not been joined.
-    bool hasThread() const { return m_thread.joinable(); }
-    bool isCurrentThread() const { return m_thread.get_id() == std::this_thread::get_id(); }
+    bool hasThread() const;
+    bool isCurrentThread() const;
 
 protected:
     // Starts the thread with the default stack size; it calls `run`, then ends.
@@ -34,9 +36,13 @@ protected:
     void joinThread();
 
 private:
-    std::thread m_thread;
-    std::mutex m_endMutex;
+    // Called with the mutex held once `run` has returned: the thread takes the mutex no more.
+    void joinEnded();
+
+    mutable std::mutex m_mutex;
     std::condition_variable m_endCondition;
+    std::thread m_thread;
+    std::thread::id m_threadId;
     bool m_ended = false;
 };
 

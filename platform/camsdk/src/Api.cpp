@@ -33,6 +33,21 @@ void schedulePhysicalShutter(Sdk& s, int index, int delayMs)
     });
 }
 
+// A camera reports its settings when a session opens, as a real one does: a change event for
+// every property it has, and a description event for each that lists allowed values.
+void announceSettings(Sdk& s, int index, const Body& body)
+{
+    for (const CamPropertyID property : {CAM_PROP_PRODUCT_NAME, CAM_PROP_BODY_ID}) {
+        s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property, 0, 0);
+    }
+    for (const auto& [property, setting] : body.config().properties) {
+        s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property, 0, 0);
+        if (!setting.allowed.empty()) {
+            s.raisePropertyEvent(index, CAM_PROPERTY_EVENT_PROPERTY_DESC_CHANGED, property, 0, 0);
+        }
+    }
+}
+
 } // namespace
 
 extern "C" {
@@ -78,10 +93,6 @@ CamError CamTerminateSDK(void)
         if (s.initializeDepth == 0 || --s.initializeDepth > 0) {
             return s.record(call, CAM_ERR_OK);
         }
-        s.liveAtLastTerminate = s.handles.liveCount();
-        if (s.liveAtLastTerminate > 0) {
-            std::fprintf(stderr, "camsdk: CamTerminateSDK with %zu live handle(s)\n", s.liveAtLastTerminate);
-        }
         for (Body& body : s.bodies) {
             body.handlers = {};
             body.sessionOpen = false;
@@ -89,8 +100,14 @@ CamError CamTerminateSDK(void)
         }
         s.record(call, CAM_ERR_OK);
     }
-    // Pending events are dropped; a handler still running is waited for.
+    // Pending events are dropped; a handler still running is waited for, and may still release
+    // what it was handed before the handles are counted.
     s.events.stop();
+    std::lock_guard lock(s.mutex);
+    s.liveAtLastTerminate = s.handles.liveCount();
+    if (s.liveAtLastTerminate > 0) {
+        std::fprintf(stderr, "camsdk: CamTerminateSDK with %zu live handle(s)\n", s.liveAtLastTerminate);
+    }
     return CAM_ERR_OK;
 }
 
@@ -179,6 +196,7 @@ CamError CamOpenSession(CamCameraRef camera)
 {
     return withBody({"CamOpenSession"}, camera, Session::Any, [](Sdk& s, int index, Body& body) -> CamError {
         body.sessionOpen = true;
+        announceSettings(s, index, body);
         const int delay = body.config().physicalShutterDelayMs;
         if (delay >= 0 && !body.physicalShutterScheduled) {
             body.physicalShutterScheduled = true;

@@ -18,7 +18,7 @@ TEST_F(CallTest, CallsWithoutAnOpenSessionFailWithSessionNotOpen)
     EXPECT_EQ(CamCloseSession(closed), CAM_ERR_SESSION_NOT_OPEN);
     CamDeviceInfo info{};
     EXPECT_EQ(CamGetDeviceInfo(closed, &info), CAM_ERR_OK) << "device information needs no session";
-    EXPECT_STREQ(info.szDeviceDescription, "Vesk Simulated EOS");
+    EXPECT_STREQ(info.szDeviceDescription, "Vesk Simulated Camera");
     EXPECT_EQ(info.deviceSubType, 1u);
 }
 
@@ -30,7 +30,7 @@ TEST_F(CallTest, PropertiesReportTheirDataTypeSizeAndRefuseShortBuffers)
         CamDataType type;
         uint32_t size;
     } expected[] = {{CAM_PROP_BODY_ID, CAM_DATATYPE_STRING, 11},
-                    {CAM_PROP_PRODUCT_NAME, CAM_DATATYPE_STRING, 19},
+                    {CAM_PROP_PRODUCT_NAME, CAM_DATATYPE_STRING, 22},
                     {CAM_PROP_TV, CAM_DATATYPE_UINT32, 4},
                     {CAM_PROP_FOCUS_INFO, CAM_DATATYPE_FOCUS_INFO, sizeof(CamFocusInfo)},
                     {CAM_PROP_EVF_ZOOM_POSITION, CAM_DATATYPE_POINT, sizeof(CamPoint)}};

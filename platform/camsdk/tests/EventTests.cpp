@@ -2,6 +2,8 @@
 // after terminate; disconnects and autofocus failures.
 #include "TestSupport.h"
 
+#include <set>
+
 namespace camsdk::test {
 namespace {
 
@@ -24,6 +26,32 @@ TEST_F(EventTest, WritesRaisePropertyChangedOnTheSdkThread)
         EXPECT_NE(event.thread, std::this_thread::get_id());
     }
     EXPECT_EQ(events[0].thread, events[1].thread) << "one event thread";
+}
+
+// Guards against a session that opens silently: a camera reports every setting it has (and
+// every allowed list) when the session opens, and the host learns its settings from that.
+TEST_F(EventTest, OpeningASessionReportsEverySettingAndAllowedList)
+{
+    ASSERT_EQ(CamCloseSession(m_camera), CAM_ERR_OK);
+    registerAll(m_camera, m_recorder);
+    ASSERT_EQ(CamOpenSession(m_camera), CAM_ERR_OK);
+    ASSERT_TRUE(sim::waitForEventsDelivered());
+    std::set<CamPropertyID> changed;
+    std::set<CamPropertyID> described;
+    for (const Event& event : m_recorder.events()) {
+        (event.event == CAM_PROPERTY_EVENT_PROPERTY_CHANGED ? changed : described).insert(event.property);
+    }
+    std::set<CamPropertyID> expectedChanged{CAM_PROP_PRODUCT_NAME, CAM_PROP_BODY_ID};
+    std::set<CamPropertyID> expectedDescribed;
+    for (const auto& [property, setting] : sim::makeDefaultBody().properties) {
+        expectedChanged.insert(property);
+        if (!setting.allowed.empty()) {
+            expectedDescribed.insert(property);
+        }
+    }
+    EXPECT_EQ(changed, expectedChanged);
+    EXPECT_EQ(described, expectedDescribed);
+    EXPECT_TRUE(described.count(CAM_PROP_TV) && described.count(CAM_PROP_EVF_AF_MODE));
 }
 
 // Guards against allowed-list changes that the host never hears of, and a null handler

@@ -146,7 +146,7 @@ TEST(Shot, DownloadsIntoAFileWithProgressAndTheBodysOrientation)
     const Exiv2::ExifData& exif = image->exifData();
     ASSERT_NE(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation")), exif.end());
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"))->toLong(), 6);
-    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), "Vesk Simulated EOS");
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), "Vesk Simulated Camera");
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.ISOSpeedRatings"))->toLong(), 100);
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.ExposureTime"))->toString(), "1/125");
 

@@ -123,6 +123,8 @@ protected:
         ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
         m_camera = camera(0);
         ASSERT_EQ(CamOpenSession(m_camera), CAM_ERR_OK);
+        // The settings the camera reports on opening go to nobody before a test registers.
+        ASSERT_TRUE(sim::waitForEventsDelivered());
     }
     void TearDown() override
     {

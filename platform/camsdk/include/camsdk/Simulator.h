@@ -23,7 +23,7 @@ struct PropertySetting {
 };
 
 struct BodyConfig {
-    std::string modelName = "Vesk Simulated EOS";
+    std::string modelName = "Vesk Simulated Camera";
     std::string bodyId = "1234567890";   // reported as text; may be negative, e.g. "-5"
     std::string port = "usb:001,004";
     uint32_t deviceSubType = 1;          // 0 = older body, driven with a legacy model
