@@ -1,9 +1,11 @@
-// The diagnostic log writer: format, level filter, and an open-append-close per line.
+// The diagnostic log writer: format, level filter, and an open-append-close per line that
+// never truncates the file and never blocks on anything but a regular file.
 #include "control/LogFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
@@ -26,17 +28,28 @@ uint64_t currentThreadId()
     return static_cast<uint64_t>(::gettid());
 }
 
+// Opens the log for appending, creating it when missing and never truncating it: one failed
+// open (a descriptor limit reached for a moment) must not cost the lines of the week. A second
+// try covers such a moment. Opening never blocks, and anything but a regular file (a FIFO,
+// a device) is refused, since the writer holds its lock while it writes.
 int openForAppend(const std::string& path)
 {
-    int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    constexpr int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int file = ::open(path.c_str(), flags, 0666);
     if (file < 0)
-        file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        file = ::open(path.c_str(), flags, 0666);
+    if (file < 0)
+        return -1;
+    struct stat status {};
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(file);
+        return -1;
+    }
     return file;
 }
 
 void writeAll(int file, const std::string& line)
 {
-    ::lseek(file, 0, SEEK_END);
     std::size_t written = 0;
     while (written < line.size()) {
         const ssize_t result = ::write(file, line.data() + written, line.size() - written);

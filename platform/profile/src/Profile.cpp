@@ -1,28 +1,30 @@
 // Profile (INI) file reading and writing; see Profile.h for the semantics kept.
 #include "profile/Profile.h"
 
+#include "FileAccess.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
-#include <unistd.h>
 
 namespace vesk::profile {
 namespace {
 
-std::mutex& fileMutex()
+// Serializes this process's writers before they take the lock between processes.
+std::mutex& writerMutex()
 {
     static std::mutex mutex;
     return mutex;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 std::string_view trim(std::string_view text)
 {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))
@@ -43,19 +45,22 @@ bool containsAny(std::string_view text, std::string_view characters)
     return text.find_first_of(characters) != std::string_view::npos;
 }
 
-// The path a save replaces: the final target when the path is a symbolic link (a chain
-// followed to its end, a dangling link to the file it names), else the path itself.
-std::filesystem::path saveTarget(const std::string& path)
+bool hasBlankAtAnEnd(std::string_view text)
 {
-    std::filesystem::path target = path;
-    std::error_code error;
-    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(target, error); ++depth) {
-        const std::filesystem::path link = std::filesystem::read_symlink(target, error);
-        if (error)
-            break;
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    return target;
+    return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+}
+
+// Line ends and NUL never belong in a line of a text file.
+constexpr std::string_view kLineBreakers("\r\n\0", 3);
+
+// A value as it is written after "key=": a value that reading would change (blanks at an end
+// are trimmed, one pair of matching quotes is dropped) is wrapped in quotes, which reading
+// drops again.
+std::string encodeValue(std::string_view value)
+{
+    if (hasBlankAtAnEnd(value) || unquote(value).size() != value.size())
+        return "\"" + std::string(value) + "\"";
+    return std::string(value);
 }
 
 std::string cut(std::string_view text, std::size_t bufferSize)
@@ -106,12 +111,10 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
 
 ProfileDocument ProfileDocument::load(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    std::string text;
+    if (detail::readRegularFile(path, text) != detail::ReadResult::Read)
         return {};
-    std::ostringstream content;
-    content << file.rdbuf();
-    return parse(content.str());
+    return parse(text);
 }
 
 std::size_t ProfileDocument::findSection(std::string_view section) const
@@ -168,8 +171,12 @@ std::vector<std::string> ProfileDocument::keyNames(std::string_view section) con
 
 bool ProfileDocument::isSafeEntry(std::string_view section, std::string_view key, std::string_view value)
 {
-    return !containsAny(section, "\r\n]") && !key.empty() && !containsAny(key, "\r\n=") && key.front() != '['
-        && key.front() != ';' && !containsAny(value, "\r\n");
+    // Reading trims the blanks around names, so a name with one there would never be found
+    // again: a section would be added on every write, a key written twice.
+    const bool sectionSafe = !containsAny(section, kLineBreakers) && !containsAny(section, "]") && !hasBlankAtAnEnd(section);
+    const bool keySafe = !key.empty() && !containsAny(key, kLineBreakers) && !containsAny(key, "=") && !hasBlankAtAnEnd(key)
+        && key.front() != '[' && key.front() != ';';
+    return sectionSafe && keySafe && !containsAny(value, kLineBreakers);
 }
 
 bool ProfileDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
@@ -180,7 +187,7 @@ bool ProfileDocument::setValue(std::string_view section, std::string_view key, s
     keyLine.kind = Line::Kind::Key;
     keyLine.key = std::string(key);
     keyLine.value = std::string(value);
-    keyLine.raw = keyLine.key + "=" + keyLine.value;
+    keyLine.raw = keyLine.key + "=" + encodeValue(value);
 
     std::size_t header = findSection(section);
     if (header == m_lines.size()) {
@@ -199,7 +206,7 @@ bool ProfileDocument::setValue(std::string_view section, std::string_view key, s
             continue;
         if (equalsIgnoreCase(m_lines[i].key, key)) {
             keyLine.key = m_lines[i].key; // keep the spelling the file already has
-            keyLine.raw = keyLine.key + "=" + keyLine.value;
+            keyLine.raw = keyLine.key + "=" + encodeValue(value);
             m_lines[i] = std::move(keyLine);
             return true;
         }
@@ -245,53 +252,34 @@ std::string ProfileDocument::text() const
 
 bool ProfileDocument::save(const std::string& path) const
 {
-    // The temporary file sits beside the real file so that the rename stays atomic; it takes
-    // the real file's permissions before it replaces it.
-    const std::filesystem::path target = saveTarget(path);
-    const std::string temporary = target.string() + ".tmp" + std::to_string(::getpid());
-    const auto discard = [&temporary] {
-        std::remove(temporary.c_str());
+    return detail::replaceFile(detail::resolveLinks(path), text());
+}
+
+bool update(const std::string& path, const std::function<bool(ProfileDocument&)>& change)
+{
+    std::lock_guard lock(writerMutex());
+    const std::filesystem::path target = detail::resolveLinks(path);
+    const detail::UpdateLock fileLock(target);
+    if (!fileLock.held())
         return false;
-    };
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        file << text();
-        file.flush();
-        if (!file)
-            return discard();
-    }
-    std::error_code error;
-    const std::filesystem::file_status existing = std::filesystem::status(target, error);
-    if (std::filesystem::exists(existing)) {
-        std::filesystem::permissions(temporary, existing.permissions(), error);
-        if (error)
-            return discard();
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0)
-        return discard();
-    return true;
+    // A file that exists but cannot be read is never replaced by what little this write knows.
+    std::string text;
+    if (detail::readRegularFile(target.string(), text) == detail::ReadResult::Refused)
+        return false;
+    ProfileDocument document = ProfileDocument::parse(text);
+    return change(document) && detail::replaceFile(target, document.text());
 }
 
 std::string readString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::size_t bufferSize)
 {
-    std::optional<std::string> value;
-    {
-        std::lock_guard lock(fileMutex());
-        value = ProfileDocument::load(path).value(section, key);
-    }
+    const std::optional<std::string> value = ProfileDocument::load(path).value(section, key);
     return cut(value ? std::string_view(*value) : defaultValue, bufferSize);
 }
 
 int readInt(const std::string& path, std::string_view section, std::string_view key, int defaultValue)
 {
-    std::optional<std::string> value;
-    {
-        std::lock_guard lock(fileMutex());
-        value = ProfileDocument::load(path).value(section, key);
-    }
+    const std::optional<std::string> value = ProfileDocument::load(path).value(section, key);
     if (!value)
         return defaultValue;
     const char* text = value->c_str();
@@ -312,23 +300,19 @@ int readInt(const std::string& path, std::string_view section, std::string_view 
 bool writeString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value)
 {
-    std::lock_guard lock(fileMutex());
-    ProfileDocument document = ProfileDocument::load(path);
-    return document.setValue(section, key, value) && document.save(path);
+    if (!ProfileDocument::isSafeEntry(section, key, value))
+        return false;
+    return update(path, [&](ProfileDocument& document) { return document.setValue(section, key, value); });
 }
 
 bool deleteKey(const std::string& path, std::string_view section, std::string_view key)
 {
-    std::lock_guard lock(fileMutex());
-    ProfileDocument document = ProfileDocument::load(path);
-    return document.removeKey(section, key) && document.save(path);
+    return update(path, [&](ProfileDocument& document) { return document.removeKey(section, key); });
 }
 
 bool deleteSection(const std::string& path, std::string_view section)
 {
-    std::lock_guard lock(fileMutex());
-    ProfileDocument document = ProfileDocument::load(path);
-    return document.removeSection(section) && document.save(path);
+    return update(path, [&](ProfileDocument& document) { return document.removeSection(section); });
 }
 
 } // namespace vesk::profile

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -156,7 +158,8 @@ TEST_F(ProfileFile, UnsafeWritesAreRefusedAndChangeNothing)
     } unsafe[] = {
         {"B]\n[A", "x", "2"}, {"B\r", "x", "2"}, {"B]", "x", "2"}, {"A", "x\ny", "2"}, {"A", "x\r", "2"},
         {"A", "y=x", "2"},     {"A", "", "2"},     {"A", "[B]", "2"}, {"A", ";x", "2"},  {"A", "x", "2\nz=3"},
-        {"A", "x", "2\r"},
+        {"A", "x", "2\r"},     {"A", " [B]", "2"}, {"A", "\t;x", "2"}, {" A", "x", "2"}, {"A", "x ", "2"},
+        {"Body 12 ", "x", "2"}, {"A", "x", std::string("2\0", 2)},
     };
     for (const auto& entry : unsafe) {
         EXPECT_FALSE(writeString(m_path, entry.section, entry.key, entry.value)) << entry.section << "/" << entry.key;
@@ -167,6 +170,9 @@ TEST_F(ProfileFile, UnsafeWritesAreRefusedAndChangeNothing)
     // Characters that are harmless inside a name or value are written as they are.
     ASSERT_TRUE(writeString(m_path, "Body [7 x", "k[1]", "a=b;c]"));
     EXPECT_EQ(readString(m_path, "body [7 X", "k[1]", ""), "a=b;c]");
+    // Values that reading would trim or unquote are quoted on write and read back as given.
+    ASSERT_TRUE(writeString(m_path, "A", "x", " padded "));
+    EXPECT_EQ(readString(m_path, "A", "x", ""), " padded ");
 }
 
 // Guards against a save that replaces a symbolic link with a plain file.
@@ -188,17 +194,28 @@ TEST_F(ProfileFile, WriteThroughASymbolicLinkKeepsTheLink)
     EXPECT_EQ(readString((m_folder / "real" / "created.ini").string(), "A", "x", ""), "3");
 }
 
-// Guards against a save that resets the file's permissions to the defaults.
-TEST_F(ProfileFile, WriteKeepsThePermissionsOfTheFile)
+// Guards against a save that resets the file's permissions or hands it to the writer: a new
+// file takes the usual mode under the umask, a rewritten one keeps its mode, owner and group.
+TEST_F(ProfileFile, WriteKeepsModeAndOwnerAndNewFileHonoursUmask)
 {
-    writeFile("[A]\nx=1\n");
-    const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
-    const auto shared = ownerOnly | fs::perms::group_read | fs::perms::others_read;
-    for (const fs::perms permissions : {ownerOnly, shared}) {
+    const mode_t previous = ::umask(027);
+    const bool created = writeString(m_path, "A", "x", "1");
+    ::umask(previous);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(fs::status(m_path).permissions(), fs::perms(0640));
+    for (const fs::perms permissions : {fs::perms(0600), fs::perms(0644), fs::perms(0604)}) {
         fs::permissions(m_path, permissions);
         ASSERT_TRUE(writeString(m_path, "A", "x", "2"));
         EXPECT_EQ(fs::status(m_path).permissions(), permissions);
     }
+    if (::geteuid() != 0)
+        return;
+    ASSERT_EQ(::chown(m_path.c_str(), 4321, 4322), 0);
+    ASSERT_TRUE(writeString(m_path, "A", "x", "3"));
+    struct stat status {};
+    ASSERT_EQ(::stat(m_path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 4321u);
+    EXPECT_EQ(status.st_gid, 4322u);
 }
 
 TEST_F(ProfileFile, WriteIntoMissingFolderFails)
