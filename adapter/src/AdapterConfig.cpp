@@ -2,8 +2,8 @@
 #include "adapter/AdapterConfig.h"
 
 #include "automation/Error.h"
-#include "control/HostSettings.h"
-#include "control/Prompt.h"
+#include "hosting/HostSettings.h"
+#include "hosting/Prompt.h"
 
 namespace adapter {
 namespace {
@@ -27,9 +27,9 @@ int16_t compressionLevelOf(std::string_view text)
 bool ProcessConfig(AdapterSettings& settings, automation::Variant& config, std::string_view parentGroupId)
 {
     try {
-        control::HostSettingsReader reader("", control::MissingSettingsReader::Raise);
+        hosting::HostSettingsReader reader(hosting::MissingSettingsReader::Raise);
         const auto get = [&](std::string_view key) { return reader.GetSetting(config, parentGroupId, key); };
-        settings.m_sImportTempPath = control::withTrailingSeparator(
+        settings.m_sImportTempPath = hosting::withTrailingSeparator(
             reader.GetSetting(config, kSystemGroup, "ImportTempPath").value_or("/var/tmp/cstemp/"));
         settings.m_sObjectType = get("OSObjectType").value_or("Image");
         settings.m_sImportType = get("OSImportType").value_or("DigitalCamera");
@@ -38,7 +38,7 @@ bool ProcessConfig(AdapterSettings& settings, automation::Variant& config, std::
         settings.m_sCompression = get("OSCompression").value_or("NONE");
         settings.m_nCompressionLevel = compressionLevelOf(get("OSCompressionLevel").value_or("20"));
     } catch (const automation::AutomationError& error) {
-        control::currentPrompt().show("frmObjSrcCapture::ProcessConfig\r\n" + error.text(), control::PromptButtons::Ok);
+        hosting::currentPrompt().show("frmObjSrcCapture::ProcessConfig\r\n" + error.text(), hosting::PromptButtons::Ok);
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 // The acquisition form's configuration reader against a real host store.
 #include "adapter/AdapterConfig.h"
 
-#include "control_test/RecordingPrompt.h"
+#include "hosting_test/RecordingPrompt.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ protected:
     }
 
     AdapterSettings m_settings;
-    control_test::RecordingPrompt m_prompt;
+    hosting_test::RecordingPrompt m_prompt;
 };
 
 TEST_F(AdapterConfig, AbsentKeysGiveTheDefaults)
@@ -89,7 +89,7 @@ TEST_F(AdapterConfig, HostErrorShowsOperationAndDescription)
     EXPECT_FALSE(ProcessConfig(m_settings, config(), "St1"));
     EXPECT_EQ(m_prompt.texts,
               std::vector<std::string>{"frmObjSrcCapture::ProcessConfig\r\nThe host refused to read the setting OSImportType."});
-    EXPECT_EQ(m_prompt.shownButtons[0], control::PromptButtons::Ok);
+    EXPECT_EQ(m_prompt.shownButtons[0], hosting::PromptButtons::Ok);
 }
 
 // Unlike the control's readers, the form reports a host without SettingsReader as an error.

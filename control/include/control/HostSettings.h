@@ -1,53 +1,39 @@
-// Reading the host's settings: the host's SettingsReader class, created through the class
-// registry and released when the reader goes, and the value rules of the configuration
-// readers (bool, number, text, folder).
+// The control's reading of the host's settings: the hosting library's reader and value rules,
+// with a missing SettingsReader class logged under the reading reader's tag.
 //
 // Threading: a reader is used on the thread that created it.
 #pragma once
 
-#include "automation/Dispatch.h"
+#include "hosting/HostSettings.h"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace control {
 
-// What a reader does when the host's SettingsReader class cannot be created.
-enum class MissingSettingsReader {
-    TreatAsAbsent,  // log it at level 1 with the caller's tag; every key reads as absent
-    Raise,          // raise the creation error to the caller
-};
+using hosting::applyBool;
+using hosting::applyFolder;
+using hosting::applyNonEmptyText;
+using hosting::applyNumber;
+using hosting::applyText;
+using hosting::isYes;
+using hosting::leadingNumber;
+using hosting::MissingSettingsReader;
+using hosting::withTrailingSeparator;
 
 class HostSettingsReader final {
 public:
+    // With TreatAsAbsent, a missing SettingsReader class is logged at level 1 under logTag.
     HostSettingsReader(std::string_view logTag, MissingSettingsReader whenMissing);
-    HostSettingsReader(const HostSettingsReader&) = delete;
-    HostSettingsReader& operator=(const HostSettingsReader&) = delete;
 
-    // The value of the key in the group, or nothing when the host reports it absent. Errors
-    // of the host raise AutomationError. config itself goes to the host by reference, so
-    // whatever the host writes through it reaches the caller.
-    std::optional<std::string> GetSetting(automation::Variant& config, std::string_view group, std::string_view key);
+    std::optional<std::string> GetSetting(automation::Variant& config, std::string_view group, std::string_view key)
+    {
+        return m_reader.GetSetting(config, group, key);
+    }
 
 private:
-    automation::DispatchPtr m_reader;
+    hosting::HostSettingsReader m_reader;
 };
-
-// True for "Y" or "YES" in any letter case.
-bool isYes(std::string_view text);
-// The leading base-10 number (blanks, then an optional sign, then digits; 0 without digits),
-// held to the signed 32-bit range.
-int32_t leadingNumber(std::string_view text);
-// The folder with "/" appended when it does not end with one ("" becomes "/").
-std::string withTrailingSeparator(std::string folder);
-
-// The value rules, each applied only to a present value.
-void applyBool(const std::optional<std::string>& value, bool& setting);
-void applyNumber(const std::optional<std::string>& value, int32_t& setting);      // taken when > 0
-void applyNonEmptyText(const std::optional<std::string>& value, std::string& setting);
-void applyText(const std::optional<std::string>& value, std::string& setting);
-void applyFolder(const std::optional<std::string>& value, std::string& setting);
 
 } // namespace control

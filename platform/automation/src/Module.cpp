@@ -37,6 +37,29 @@ HResult registerServer(std::span<const ClassInfo> classes, const void* anchor) n
     }
 }
 
+HResult registerServer(const TypeLibraryInfo& library, std::span<const ClassInfo> classes, const void* anchor) noexcept
+{
+    try {
+        const std::string path = modulePathOf(anchor);
+        if (path.empty())
+            return SELFREG_E_TYPELIB;
+        registerTypeLibrary(library, path);
+    } catch (const std::exception&) {
+        return SELFREG_E_TYPELIB;
+    }
+    return registerServer(classes, anchor);
+}
+
+HResult unregisterServer(const TypeLibraryInfo& library, std::span<const ClassInfo> classes) noexcept
+{
+    try {
+        unregisterTypeLibrary(library);
+    } catch (const std::exception&) {
+        return SELFREG_E_TYPELIB;
+    }
+    return unregisterServer(classes);
+}
+
 HResult unregisterServer(std::span<const ClassInfo> classes) noexcept
 {
     try {

@@ -129,6 +129,41 @@ std::string registryPath()
     return configHome + "/Vesk/registry.ini";
 }
 
+void registerTypeLibrary(const TypeLibraryInfo& info, const std::string& modulePath)
+{
+    const std::string path = registryPath();
+    std::lock_guard lock(registryMutex());
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
+    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
+    if (!document.setValue(info.libraryId, kNameKey, info.name) || !document.setValue(info.libraryId, "Version", info.version)
+        || !document.setValue(info.libraryId, "Locale", std::to_string(info.locale))
+        || !document.setValue(info.libraryId, "HelpString", info.helpString)
+        || !document.setValue(info.libraryId, kModuleKey, modulePath))
+        throw AutomationError(REGDB_E_WRITEREGDB, "The type library " + std::string(info.name) + " cannot be entered in the registry.");
+    if (!document.save(path))
+        throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
+}
+
+void unregisterTypeLibrary(const TypeLibraryInfo& info)
+{
+    const std::string path = registryPath();
+    std::lock_guard lock(registryMutex());
+    if (!std::filesystem::exists(path))
+        return;
+    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
+    if (document.removeSection(info.libraryId) && !document.save(path))
+        throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
+}
+
+std::optional<std::string> findTypeLibraryModule(std::string_view libraryId)
+{
+    std::lock_guard lock(registryMutex());
+    return vesk::profile::ProfileDocument::load(registryPath()).value(libraryId, kModuleKey);
+}
+
 void registerClass(const ClassInfo& info, const std::string& modulePath)
 {
     const std::string path = registryPath();

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 namespace camsdk::test {
 namespace {
@@ -57,18 +59,57 @@ TEST(CamCtl, ShootKeepsTheDownloadInsideTheFolderAndListsEachBodyOnItsOwnPort)
 }
 
 // Guards against a failed download that releases the picture's handle only after the SDK has
-// ended (reported as a leak): here the target name is taken by a folder.
+// ended (reported as a leak): here the camera's name is taken by a folder and, at the longest
+// name the file system allows, no numbered name can be made from it.
 TEST(CamCtl, AFailedDownloadEndsWithAnErrorAndNoHandleLeftLive)
 {
     TemporaryFolder folder;
     const std::string simulator = folder.path() + "/sim.ini";
-    std::ofstream(simulator) << "[Body1]\nShotWidth=64\nShotHeight=64\n";
+    const std::string prefix(247, 'n');
+    std::ofstream(simulator) << "[Simulator]\nImageFilePrefix=" << prefix << "\n[Body1]\nShotWidth=64\nShotHeight=64\n";
     const std::string out = folder.path() + "/captures";
-    std::filesystem::create_directories(out + "/IMG_0001.JPG");
+    std::filesystem::create_directories(out + "/" + prefix + "0001.JPG");
     const ToolRun shoot = runTool(simulator, "shoot --out '" + out + "'");
     EXPECT_EQ(shoot.exitCode, 1) << shoot.output;
     EXPECT_NE(shoot.output.find("CamCreateFileStream failed"), std::string::npos) << shoot.output;
     EXPECT_EQ(shoot.output.find("live handle"), std::string::npos) << shoot.output;
+}
+
+std::string fileContents(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Guards against a second run replacing the first run's picture (each run starts again at
+// IMG_0001.JPG): the new picture takes the next free numbered name, a folder of the
+// camera's name is left alone too, and the tool prints the path it really wrote.
+TEST(CamCtl, ShootNeverReplacesAFileAlreadyInTheFolder)
+{
+    TemporaryFolder folder;
+    const std::string simulator = folder.path() + "/sim.ini";
+    std::ofstream(simulator) << "[Body1]\nShotWidth=64\nShotHeight=48\n";
+    const std::string out = folder.path() + "/captures";
+
+    const ToolRun first = runTool(simulator, "shoot --out '" + out + "'");
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    ASSERT_TRUE(std::filesystem::is_regular_file(out + "/IMG_0001.JPG")) << first.output;
+    const std::string firstPicture = fileContents(out + "/IMG_0001.JPG");
+    std::ofstream(out + "/IMG_0001.JPG", std::ios::binary | std::ios::app) << "marker";
+
+    const ToolRun second = runTool(simulator, "shoot --out '" + out + "'");
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(fileContents(out + "/IMG_0001.JPG"), firstPicture + "marker");
+    ASSERT_TRUE(std::filesystem::is_regular_file(out + "/IMG_0001_1.JPG")) << second.output;
+    EXPECT_EQ(fileContents(out + "/IMG_0001_1.JPG").substr(0, 2), "\xFF\xD8");
+    EXPECT_NE(second.output.find(out + "/IMG_0001_1.JPG\n"), std::string::npos) << second.output;
+
+    std::filesystem::create_directories(out + "/IMG_0001_2.JPG");
+    const ToolRun third = runTool(simulator, "shoot --out '" + out + "'");
+    ASSERT_EQ(third.exitCode, 0) << third.output;
+    EXPECT_TRUE(std::filesystem::is_directory(out + "/IMG_0001_2.JPG"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(out + "/IMG_0001_3.JPG")) << third.output;
+    EXPECT_EQ(third.output.find("live handle"), std::string::npos) << third.output;
 }
 
 } // namespace

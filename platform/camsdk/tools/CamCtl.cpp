@@ -31,6 +31,7 @@ const char* const kUsageText =
     "  get [PROPERTY]                    one property (hex ID such as 0x406) or all known ones\n"
     "  set PROPERTY VALUE                write a property (VALUE decimal or 0x-hex; X,Y for 0x508)\n"
     "  shoot --out FOLDER                take a picture and download it into FOLDER\n"
+    "                                    (as NAME_1.JPG, ... when NAME.JPG is taken)\n"
     "  liveview --frames N --out FOLDER  save N live-view frames as frame_0001.jpg, ...\n"
     "\n"
     "options:\n"
@@ -375,6 +376,41 @@ bool makeFolder(const std::string& folder)
     return true;
 }
 
+// The file name for a try: the camera's name first, then "<stem>_<n><extension>".
+std::string numberedName(const std::string& name, int attempt)
+{
+    if (attempt == 0) {
+        return name;
+    }
+    const size_t dot = name.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && dot != 0;
+    const std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+    return stem + "_" + std::to_string(attempt) + extension;
+}
+
+// Creates the download's file under the camera's name or, when something of that name is
+// already in the folder, under the next free numbered name, and returns the name used. A
+// picture of an earlier run is never replaced: each file is created exclusively, so another
+// run writing into the same folder at the same time cannot take the same name either.
+std::string createUnusedFile(const std::string& folder, const std::string& name, Handle& stream)
+{
+    constexpr int kMaxAttempts = 10000;
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        const std::string candidate = numberedName(name, attempt);
+        const std::string path = (std::filesystem::path(folder) / candidate).string();
+        const CamError code = CamCreateFileStream(path.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_NEW,
+                                                  CAM_ACCESS_READ_WRITE, stream.out());
+        if (code == CAM_ERR_OK) {
+            return candidate;
+        }
+        if (code != CAM_ERR_FILE_ALREADY_EXISTS) {
+            check("CamCreateFileStream", code);
+        }
+    }
+    throw SdkFailure{"CamCreateFileStream (no free file name)", CAM_ERR_FILE_ALREADY_EXISTS};
+}
+
 int commandShoot(int body, const std::string& folder)
 {
     if (!makeFolder(folder)) {
@@ -420,11 +456,9 @@ int commandShoot(int body, const std::string& folder)
     if (name.empty()) {
         throw SdkFailure{"CamGetDirectoryItemInfo (no usable file name)", CAM_ERR_FILE_NAMING_NA};
     }
-    const std::string path = (std::filesystem::path(folder) / name).string();
     Handle stream;
-    check("CamCreateFileStream",
-          CamCreateFileStream(path.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_ALWAYS, CAM_ACCESS_READ_WRITE,
-                              stream.out()));
+    name = createUnusedFile(folder, name, stream);
+    const std::string path = (std::filesystem::path(folder) / name).string();
     check("CamSetProgressCallback",
           CamSetProgressCallback(stream.get(), onProgress, CAM_PROGRESS_OPTION_PERIODICALLY,
                                  name.data()));

@@ -8,6 +8,7 @@
 #include "automation/Dispatch.h"
 #include "automation/Ref.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,6 +55,22 @@ struct ClassEntry {
 // $VESK_REGISTRY when set, else ${XDG_CONFIG_HOME:-$HOME/.config}/Vesk/registry.ini.
 std::string registryPath();
 
+// A module's type library: its identifier, name, version, locale and help string. The
+// registry keeps it under its identifier with the module that carries it.
+struct TypeLibraryInfo {
+    const char* libraryId;
+    const char* name;
+    const char* version;
+    int32_t locale;
+    const char* helpString;
+};
+// Writes the type library into the registry file; REGDB_E_WRITEREGDB on failure.
+void registerTypeLibrary(const TypeLibraryInfo& info, const std::string& modulePath);
+// Removes it; a library that is not registered is no error.
+void unregisterTypeLibrary(const TypeLibraryInfo& info);
+// The module registered for the type library, if any.
+std::optional<std::string> findTypeLibraryModule(std::string_view libraryId);
+
 // Writes the class into the registry file (folders created); REGDB_E_WRITEREGDB on failure.
 void registerClass(const ClassInfo& info, const std::string& modulePath);
 // Removes the class and its ProgID; a class that is not registered is no error.
@@ -76,6 +93,10 @@ HResult unregisterModule(const std::string& modulePath);
 namespace module {
 HResult registerServer(std::span<const ClassInfo> classes, const void* anchor) noexcept;
 HResult unregisterServer(std::span<const ClassInfo> classes) noexcept;
+// The same for a module with a type library: the library first (SELFREG_E_TYPELIB when it
+// fails), then the classes (SELFREG_E_CLASS).
+HResult registerServer(const TypeLibraryInfo& library, std::span<const ClassInfo> classes, const void* anchor) noexcept;
+HResult unregisterServer(const TypeLibraryInfo& library, std::span<const ClassInfo> classes) noexcept;
 HResult getClassObject(std::span<const ClassInfo> classes, const char* classId, const char* interfaceId,
                        void** factory) noexcept;
 } // namespace module

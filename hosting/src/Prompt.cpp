@@ -1,10 +1,10 @@
-// The installed prompt and the stderr default.
-#include "control/Prompt.h"
+// The process-wide installed prompt and the stderr default.
+#include "hosting/Prompt.h"
 
 #include <atomic>
 #include <iostream>
 
-namespace control {
+namespace hosting {
 namespace {
 
 class StandardErrorPrompt final : public Prompt {
@@ -12,7 +12,7 @@ public:
     PromptAnswer show(std::string_view text, PromptButtons buttons) override
     {
         std::cerr << text << '\n';
-        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
+        return safeAnswer(buttons);
     }
 };
 
@@ -26,6 +26,19 @@ std::atomic<Prompt*> g_installed{nullptr};
 
 } // namespace
 
+PromptAnswer safeAnswer(PromptButtons buttons) noexcept
+{
+    switch (buttons) {
+    case PromptButtons::RetryCancel:
+        return PromptAnswer::Cancel;
+    case PromptButtons::YesNo:
+        return PromptAnswer::No;
+    case PromptButtons::Ok:
+        break;
+    }
+    return PromptAnswer::Ok;
+}
+
 Prompt& currentPrompt()
 {
     Prompt* installed = g_installed.load(std::memory_order_acquire);
@@ -37,4 +50,4 @@ Prompt* installPrompt(Prompt* prompt)
     return g_installed.exchange(prompt, std::memory_order_acq_rel);
 }
 
-} // namespace control
+} // namespace hosting

@@ -1,0 +1,92 @@
+// Clicks turned into actions, and the autofocus held for as long as the button is.
+//
+// Threading: see ActionButtons.h.
+#include "controls/ActionButtons.h"
+
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+namespace controls {
+namespace {
+
+const std::string autofocusOn = "evfAfOn";
+const std::string autofocusOff = "evfAfOff";
+
+} // namespace
+
+CActionButton::CActionButton(QWidget* parent) : QPushButton(parent)
+{
+    connect(this, &QPushButton::clicked, this, [this] { fireAction(nullptr); });
+}
+
+CRoundActionButton::CRoundActionButton(QWidget* parent) : CRoundActionButton(ClickAction::Fire, parent) {}
+
+CRoundActionButton::CRoundActionButton(ClickAction clickAction, QWidget* parent) : CRoundButton(parent)
+{
+    if (clickAction == ClickAction::Fire) {
+        connect(this, &QPushButton::clicked, this, [this] { fireAction(nullptr); });
+    }
+}
+
+CEvfAfButton::CEvfAfButton(QWidget* parent) : CRoundActionButton(ClickAction::None, parent) {}
+
+// The pointer is only held while the button is; nothing is fired on the way out.
+CEvfAfButton::~CEvfAfButton() = default;
+
+void CEvfAfButton::update(camera::Observable*, const camera::ModelEvent&) {}
+
+void CEvfAfButton::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QPushButton::mousePressEvent(event);
+        return;
+    }
+    m_held = true;
+    fireAction(autofocusOn, nullptr);
+    CRoundButton::mousePressEvent(event);
+    m_holdTimer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(m_holdLimit.count(), 0, INT_MAX)), this);
+}
+
+void CEvfAfButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QPushButton::mouseReleaseEvent(event);
+        return;
+    }
+    m_held = false;
+    fireAction(autofocusOff, nullptr);
+    CRoundButton::mouseReleaseEvent(event);
+}
+
+void CEvfAfButton::focusOutEvent(QFocusEvent* event)
+{
+    if (m_held) {
+        EndAutofocus();
+    }
+    CRoundActionButton::focusOutEvent(event);
+}
+
+void CEvfAfButton::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_holdTimer.timerId()) {
+        CRoundActionButton::timerEvent(event);
+        return;
+    }
+    m_holdTimer.stop();
+    if (m_held) {
+        EndAutofocus();
+    }
+}
+
+void CEvfAfButton::EndAutofocus()
+{
+    m_held = false;
+    fireAction(autofocusOff, nullptr);
+}
+
+} // namespace controls

@@ -1,0 +1,197 @@
+// The camera-setting combo box: label table, allowed-value list, current value and the
+// action fired on a choice of the user.
+//
+// Threading: see PropertyComboBox.h.
+#include "controls/PropertyComboBox.h"
+
+#include "controls/RegisteredMessages.h"
+
+#include <camera/ActionEvents.h>
+
+#include <QCoreApplication>
+#include <QSignalBlocker>
+#include <QVariant>
+
+#include <algorithm>
+#include <optional>
+
+namespace controls {
+namespace {
+
+constexpr int valueChangedOffset = 1;
+constexpr int allowedValuesChangedOffset = 2;
+
+} // namespace
+
+QEvent::Type CPropertyComboBox::valueChangedMessage()
+{
+    static const QEvent::Type type = appMessage(valueChangedOffset);
+    return type;
+}
+
+QEvent::Type CPropertyComboBox::allowedValuesChangedMessage()
+{
+    static const QEvent::Type type = appMessage(allowedValuesChangedOffset);
+    return type;
+}
+
+CPropertyComboBox::CPropertyComboBox(CamPropertyID property, QWidget* parent)
+    : QComboBox(parent), m_property(property)
+{
+    // The capture dialog's setting boxes are editable drop-downs whose list is only ever
+    // changed by the camera: typing never adds an item.
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    connect(this, &QComboBox::activated, this, &CPropertyComboBox::OnSelectionChange);
+}
+
+CPropertyComboBox::~CPropertyComboBox()
+{
+    QCoreApplication::removePostedEvents(this);
+}
+
+bool CPropertyComboBox::HasEntries() const
+{
+    return m_entryCount > 0;
+}
+
+bool CPropertyComboBox::FindValue(const QString& label, uint32_t& value) const
+{
+    for (const auto& [tableValue, tableLabel] : m_labels) {
+        if (label.compare(QLatin1String(tableLabel), Qt::CaseInsensitive) == 0) {
+            value = tableValue;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CPropertyComboBox::UpdateProperty(uint32_t value)
+{
+    const auto row = m_labels.find(value);
+    if (row == m_labels.end()) {
+        return;
+    }
+    SetShownText(QString::fromLatin1(row->second), findData(QVariant::fromValue(value)));
+}
+
+void CPropertyComboBox::UpdatePropertyDesc(const CamPropertyDesc* description)
+{
+    const QString savedText = shownText();
+    std::optional<uint32_t> savedValue;
+    if (currentIndex() >= 0) {
+        savedValue = itemData(currentIndex()).value<uint32_t>();
+    }
+
+    // The list is rebuilt in one go: whoever listens to the box sees the final state only.
+    QSignalBlocker blocker(this);
+    clear();
+    if (description) {
+        // A camera never reports more than the record holds; a larger count would read
+        // past the values.
+        m_entryCount = std::clamp(description->numElements, int32_t{0}, maxEntries);
+        for (int32_t i = 0; i < m_entryCount; ++i) {
+            const auto value = static_cast<uint32_t>(description->propDesc[i]);
+            if (const auto row = m_labels.find(value); row != m_labels.end()) {
+                addItem(QString::fromLatin1(row->second), QVariant::fromValue(value));
+            }
+        }
+    } else {
+        m_entryCount = 0;
+    }
+
+    blocker.unblock();
+
+    // Appending to an empty list selects its first item; the box keeps showing what it
+    // showed before, on the same item when that item is still offered.
+    int index = savedValue ? findData(QVariant::fromValue(*savedValue)) : -1;
+    if (index < 0 || itemText(index) != savedText) {
+        index = findText(savedText, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    }
+    SetShownText(savedText, index);
+}
+
+void CPropertyComboBox::SetCameraModel(const std::shared_ptr<camera::CameraModel>& model)
+{
+    StopObserving();
+    m_model = model;
+    if (auto* observer = dynamic_cast<camera::Observer*>(this); observer && model) {
+        model->addObserver(observer);
+    }
+}
+
+QString CPropertyComboBox::shownText() const
+{
+    if (isEditable() || currentIndex() >= 0) {
+        return currentText();
+    }
+    return placeholderText();
+}
+
+void CPropertyComboBox::InsertLabels(std::span<const SettingLabel> rows)
+{
+    for (const SettingLabel& row : rows) {
+        m_labels.emplace(row.value, row.label);
+    }
+}
+
+void CPropertyComboBox::PostOnNotification(const camera::ModelEvent& event)
+{
+    if (!event.argument || *static_cast<const uint32_t*>(event.argument) != m_property) {
+        return;
+    }
+    if (event.name == "PropertyChanged") {
+        QCoreApplication::postEvent(this, new QEvent(valueChangedMessage()));
+    } else if (event.name == "PropertyDescChanged") {
+        QCoreApplication::postEvent(this, new QEvent(allowedValuesChangedMessage()));
+    }
+}
+
+void CPropertyComboBox::StopObserving()
+{
+    const std::shared_ptr<camera::CameraModel> model = m_model.lock();
+    if (auto* observer = dynamic_cast<camera::Observer*>(this); observer && model) {
+        model->removeObserver(observer);
+    }
+}
+
+bool CPropertyComboBox::event(QEvent* event)
+{
+    if (event->type() == valueChangedMessage()) {
+        if (const auto model = m_model.lock()) {
+            UpdateProperty(model->propertyUInt32(m_property));
+        }
+        return true;
+    }
+    if (event->type() == allowedValuesChangedMessage()) {
+        if (const auto model = m_model.lock()) {
+            const CamPropertyDesc description = model->propertyDesc(m_property);
+            UpdatePropertyDesc(&description);
+        }
+        return true;
+    }
+    return QComboBox::event(event);
+}
+
+void CPropertyComboBox::OnSelectionChange(int index)
+{
+    if (index < 0) {
+        return;
+    }
+    uint32_t value = itemData(index).value<uint32_t>();
+    if (auto* source = dynamic_cast<camera::ActionSource*>(this)) {
+        source->fireAction(&value);
+    }
+}
+
+void CPropertyComboBox::SetShownText(const QString& text, int index)
+{
+    setCurrentIndex(index);
+    if (isEditable()) {
+        setEditText(text);
+    } else if (index < 0) {
+        setPlaceholderText(text);
+    }
+}
+
+} // namespace controls

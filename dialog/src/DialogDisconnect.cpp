@@ -1,0 +1,50 @@
+// The capture dialog's disconnect handling: when the camera is lost the dialog disables
+// itself, ends its use of the camera, counts down in its message line and ends with the
+// reconnect result, on which the acquisition starts again.
+//
+// Threading: UI thread.
+#include "WaitCursor.h"
+#include "dialog/CameraControlDlg.h"
+
+#include <cstdio>
+
+namespace dialog {
+
+void CCameraControlDlg::OnCameraDisconnected()
+{
+    WaitCursor waitCursor;
+    m_connected = false;
+    m_liveViewOn = false;
+    m_liveViewToHost = false;
+    UpdateControls();
+    for (const int timerId : {2, 3, 1, 101}) {
+        KillTimer(timerId);
+    }
+    Log("DLG OnCameraDisconnected", m_closing ? "" : "fireEvent(closing)", 1);
+    FireClosingOnce();
+    m_reconnectCountdown = m_settings.ED_DisconnectTimer + 1;
+    StartTimer(4, 0);
+}
+
+void CCameraControlDlg::OnReconnectTick()
+{
+    KillTimer(4);
+    --m_reconnectCountdown;
+    if (m_reconnectCountdown <= 0) {
+        QDialog::done(kResultReconnect);
+        return;
+    }
+    const auto showCountdown = [this] {
+        char text[96];
+        std::snprintf(text, sizeof text, "Camera disconnected\r\nAttempting to reconnect in %d", m_reconnectCountdown);
+        SetErrorMsg(text, true);
+    };
+    showCountdown();
+    if (m_reconnectCountdown == m_settings.ED_DisconnectTimer - 1) {
+        --m_reconnectCountdown;
+        showCountdown();
+    }
+    StartTimer(4, m_timings.reconnectTickMs);
+}
+
+} // namespace dialog

@@ -1,0 +1,71 @@
+// Parsing the workbench's command line.
+#include "CommandLine.h"
+
+namespace workbench {
+
+const char* const kUsage =
+    "usage: VeskWorkbench --config FILE --station ID [--view NAME] [--single] [--source PROGID]\n"
+    "       VeskWorkbench --unregister\n"
+    "\n"
+    "Registers the capture modules found in ../lib beside the program, acquires images for the\n"
+    "station through the object source (default VeskObjSrcCapture.clsObjSrcCapture) with the host\n"
+    "configuration FILE (INI sections are the configuration groups: \"0\" and the station IDs),\n"
+    "and lists the object set it returns.\n"
+    "\n"
+    "  --config FILE    host configuration store\n"
+    "  --station ID     the station's configuration group\n"
+    "  --view NAME      view name handed to the object source (ImageView)\n"
+    "  --single         one image only (multi-image mode off)\n"
+    "  --source PROGID  another object source class\n"
+    "  --unregister     remove the modules from the class registry and stop\n"
+    "\n"
+    "Exit codes: 0 images acquired, 2 cancelled, 1 error.\n";
+
+std::optional<Options> parseCommandLine(const std::vector<std::string>& arguments, std::string& error)
+{
+    Options options;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        const auto value = [&](std::string& target) {
+            if (index + 1 >= arguments.size()) {
+                error = argument + " needs a value";
+                return false;
+            }
+            target = arguments[++index];
+            return true;
+        };
+        if (argument == "--config") {
+            if (!value(options.configFile))
+                return std::nullopt;
+        } else if (argument == "--station") {
+            if (!value(options.station))
+                return std::nullopt;
+        } else if (argument == "--view") {
+            std::string view;
+            if (!value(view))
+                return std::nullopt;
+            options.view = view;
+        } else if (argument == "--source") {
+            if (!value(options.source))
+                return std::nullopt;
+        } else if (argument == "--single") {
+            options.single = true;
+        } else if (argument == "--unregister") {
+            options.unregister = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else {
+            error = "unknown argument " + argument;
+            return std::nullopt;
+        }
+    }
+    if (options.help || options.unregister)
+        return options;
+    if (options.configFile.empty() || options.station.empty()) {
+        error = "--config and --station are needed";
+        return std::nullopt;
+    }
+    return options;
+}
+
+} // namespace workbench

@@ -1,0 +1,234 @@
+// VeskWorkbench, the host a user tries the system with: registers the host's classes and the
+// capture modules, runs one acquisition through the object source for a station, and lists
+// the object set it gets back. Exit code 0 when images were acquired, 2 cancelled, 1 error.
+//
+// Threading: everything runs on the main (user-interface) thread.
+#include "CommandLine.h"
+
+#include "automation/Registry.h"
+#include "host/HostClasses.h"
+#include "host/ObjectSource.h"
+#include "hosting/MessageBoxPrompt.h"
+#include "hosting/Prompt.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using automation::Arguments;
+using automation::AutomationError;
+using automation::InvokeKind;
+using automation::Variant;
+namespace fs = std::filesystem;
+
+constexpr int kExitAcquired = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitCancelled = 2;
+
+struct ModuleFile {
+    const char* fileName;
+    const char* role;
+    bool required;
+    std::vector<std::string> progIds;
+};
+
+const std::vector<ModuleFile>& moduleFiles()
+{
+    static const std::vector<ModuleFile> modules{
+        {"libVeskHost.so", "host classes", true,
+         {host::kConfigurationProgId, host::kSettingsReaderProgId, host::kObjectSetProgId, host::kImageObjectProgId}},
+        {"libVeskCapture.so", "capture control", false,
+         {"VeskCapture.VeskCaptureCtrl.1", "VeskCapture.VeskCapturePropPage.1"}},
+        {"libVeskObjSrcCapture.so", "camera object source", true, {"VeskObjSrcCapture.clsObjSrcCapture"}},
+    };
+    return modules;
+}
+
+// ../lib beside the program.
+fs::path libraryFolder()
+{
+    std::error_code error;
+    const fs::path program = fs::canonical("/proc/self/exe", error);
+    return (error ? fs::current_path() : program.parent_path()).parent_path() / "lib";
+}
+
+std::string hex(automation::HResult code)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(code));
+    return text;
+}
+
+bool registerModules(const fs::path& folder)
+{
+    bool complete = true;
+    for (const ModuleFile& module : moduleFiles()) {
+        const std::string path = (folder / module.fileName).string();
+        std::error_code ignored;
+        if (!fs::exists(path, ignored)) {
+            std::cerr << "VeskWorkbench: the " << module.role << " module " << path << " is not there"
+                      << (module.required ? "" : " (not built yet?); acquisitions fail until it is") << '\n';
+            complete = complete && !module.required;
+            continue;
+        }
+        const automation::HResult code = automation::registerModule(path);
+        if (automation::failed(code)) {
+            std::cerr << "VeskWorkbench: registering the " << module.role << " module " << path << " failed: "
+                      << hex(code) << ' ' << automation::errorMessage(code) << '\n';
+            complete = complete && !module.required;
+        }
+    }
+    return complete;
+}
+
+// Removes the entries of a module whose file is gone, by the ProgIDs it registers.
+void removeEntriesOf(const ModuleFile& module, const std::string& path)
+{
+    for (const std::string& progId : module.progIds) {
+        const auto entry = automation::findClass(progId);
+        if (entry && entry->modulePath == path)
+            automation::unregisterClass(automation::ClassInfo{entry->classId.c_str(), progId.c_str(), entry->name.c_str(), nullptr});
+    }
+}
+
+int unregisterModules(const fs::path& folder)
+{
+    int exitCode = kExitAcquired;
+    for (const ModuleFile& module : moduleFiles()) {
+        const std::string path = (folder / module.fileName).string();
+        std::error_code ignored;
+        automation::HResult code = automation::S_OK;
+        if (fs::exists(path, ignored))
+            code = automation::unregisterModule(path);
+        else
+            removeEntriesOf(module, path);
+        if (automation::failed(code)) {
+            std::cerr << "VeskWorkbench: unregistering " << path << " failed: " << hex(code) << '\n';
+            exitCode = kExitFailed;
+        } else {
+            std::cout << "unregistered " << path << '\n';
+        }
+    }
+    return exitCode;
+}
+
+// Passes every box on, counting the error boxes (OK only) so that a false result of the
+// object source can be told apart: cancelled, or failed after showing why.
+class WorkbenchPrompt final : public hosting::Prompt {
+public:
+    explicit WorkbenchPrompt(hosting::Prompt& boxes) : m_boxes(boxes) {}
+
+    hosting::PromptAnswer show(std::string_view text, hosting::PromptButtons buttons) override
+    {
+        if (buttons == hosting::PromptButtons::Ok)
+            ++m_errorBoxes;
+        return m_boxes.show(text, buttons);
+    }
+    int errorBoxes() const { return m_errorBoxes; }
+
+private:
+    hosting::Prompt& m_boxes;
+    int m_errorBoxes = 0;
+};
+
+void printObjectSet(const Variant& objectSet)
+{
+    const automation::DispatchPtr set = objectSet.isEmpty() ? nullptr : objectSet.toDispatch();
+    if (!set) {
+        std::cout << "No object set\n";
+        return;
+    }
+    const int32_t count = automation::invokeByName(*set, "Count", InvokeKind::PropertyGet).toInt32();
+    std::cout << "Object set: " << count << " object(s)\n";
+    for (int32_t index = 1; index <= count; ++index) {
+        const automation::DispatchPtr object =
+            automation::invokeByName(*set, "Item", InvokeKind::PropertyGet, {Variant(index)}).toDispatch();
+        std::cout << index << ':';
+        for (const host::ImageProperty& property : host::kImageProperties) {
+            std::string value;
+            try {
+                value = automation::invokeByName(*object, property.name, InvokeKind::PropertyGet).toString();
+            } catch (const AutomationError& error) {
+                value = "(" + error.text() + ")";
+            }
+            std::cout << "  " << property.name << '=' << value << '\n';
+        }
+    }
+}
+
+int acquire(const workbench::Options& options, WorkbenchPrompt& prompt)
+{
+    std::error_code ignored;
+    if (!fs::is_regular_file(options.configFile, ignored)) {
+        std::cerr << "VeskWorkbench: the configuration file " << options.configFile << " does not exist\n";
+        return kExitFailed;
+    }
+    const automation::DispatchPtr config = automation::createObject(host::kConfigurationProgId);
+    automation::invokeByName(*config, "StorePath", InvokeKind::PropertyPut,
+                             {Variant(fs::absolute(options.configFile).string())});
+
+    const automation::DispatchPtr source = automation::createObject(options.source);
+    automation::requireInterface(*source, host::kObjectSourceInterface);
+    if (options.view)
+        automation::invokeByName(*source, "ImageView", InvokeKind::PropertyPut, {Variant(*options.view)});
+
+    Arguments setConfig{Variant(config), Variant(options.station)};
+    if (!source->invoke(host::kSetConfigDispId, InvokeKind::Method, setConfig).toBool()) {
+        std::cerr << "VeskWorkbench: the object source refused the configuration of station " << options.station << '\n';
+        return kExitFailed;
+    }
+    Variant objectSet;
+    Arguments acquireArguments{Variant::reference(objectSet), Variant(!options.single)};
+    const int errorBoxesBefore = prompt.errorBoxes();
+    const bool acquired = source->invoke(host::kAcquireDispId, InvokeKind::Method, acquireArguments).toBool();
+    printObjectSet(objectSet);
+    if (acquired)
+        return kExitAcquired;
+    return prompt.errorBoxes() > errorBoxesBefore ? kExitFailed : kExitCancelled;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<workbench::Options> options = workbench::parseCommandLine(arguments, error);
+    if (!options) {
+        std::cerr << "VeskWorkbench: " << error << "\n\n" << workbench::kUsage;
+        return kExitFailed;
+    }
+    if (options->help) {
+        std::cout << workbench::kUsage;
+        return kExitAcquired;
+    }
+    try {
+        const fs::path folder = libraryFolder();
+        if (options->unregister)
+            return unregisterModules(folder);
+        if (!registerModules(folder))
+            return kExitFailed;
+        // Without a screen nobody can answer a box: the texts go to stderr with the answer
+        // that changes nothing.
+        const QString platform = QGuiApplication::platformName();
+        hosting::MessageBoxPrompt messageBoxes(QStringLiteral("VeskWorkbench"));
+        hosting::Prompt& boxes = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
+                                     ? hosting::currentPrompt()
+                                     : static_cast<hosting::Prompt&>(messageBoxes);
+        WorkbenchPrompt prompt(boxes);
+        hosting::ScopedPrompt installed(prompt);
+        return acquire(*options, prompt);
+    } catch (const AutomationError& failure) {
+        std::cerr << "VeskWorkbench: " << failure.text() << '\n';
+    } catch (const std::exception& failure) {
+        std::cerr << "VeskWorkbench: " << failure.what() << '\n';
+    }
+    return kExitFailed;
+}
