@@ -26,7 +26,7 @@ function(vesk_add_gtest)
   # isolated environment above whoever runs them; the simulated camera starts from its
   # built-in world.
   set_target_properties(${ARG_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
-    "${CMAKE_COMMAND};-E;env;--unset=VESK_CAMERA_SIM;${VESK_TEST_ENVIRONMENT}")
+    "${CMAKE_COMMAND};-E;env;--unset=VESK_CAMERA_SIM;--unset=VESK_CAMERA_BACKEND;${VESK_TEST_ENVIRONMENT}")
   include(GoogleTest)
   gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
@@ -42,7 +42,7 @@ function(vesk_add_qtest)
   set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
   add_test(NAME ${ARG_NAME}
-    COMMAND ${CMAKE_COMMAND} -E env --unset=VESK_CAMERA_SIM ${VESK_TEST_ENVIRONMENT}
+    COMMAND ${CMAKE_COMMAND} -E env --unset=VESK_CAMERA_SIM --unset=VESK_CAMERA_BACKEND ${VESK_TEST_ENVIRONMENT}
             "VESK_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots"
             $<TARGET_FILE:${ARG_NAME}>)
 endfunction()

@@ -3,6 +3,7 @@
 // Threading: any thread; each call holds the state lock while it runs; no handler is called
 // from here.
 #include "Sdk.h"
+#include "gphoto/Backend.h"
 
 #include <cstdio>
 
@@ -64,6 +65,15 @@ CamError CamInitializeSDK(void)
             return s.record(call, *fault);
         }
         first = s.initializeDepth == 0;
+        if (first) {
+            bool unknownName = false;
+            const bool gphoto = camsdk::gp::Backend::selectedByEnvironment(unknownName);
+            if (unknownName) {
+                std::fprintf(stderr, "camsdk: VESK_CAMERA_BACKEND names no back end (use gphoto2 or simulator)\n");
+                return s.record(call, CAM_ERR_MISSING_SUBCOMPONENT);
+            }
+            s.gphoto = gphoto ? std::make_shared<camsdk::gp::Backend>() : nullptr;
+        }
     }
     if (first) {
         s.events.start();
@@ -100,6 +110,14 @@ CamError CamTerminateSDK(void)
         }
         s.record(call, CAM_ERR_OK);
     }
+    std::shared_ptr<camsdk::gp::Backend> gphoto;
+    {
+        std::lock_guard lock(s.mutex);
+        gphoto = std::move(s.gphoto);
+    }
+    if (gphoto) {
+        gphoto->shutdown();
+    }
     // Pending events are dropped; a handler still running is waited for, and may still release
     // what it was handed before the handles are counted.
     s.events.stop();
@@ -124,7 +142,10 @@ CamError CamRelease(CamBaseRef ref)
 
 CamError CamGetCameraList(CamCameraListRef* outList)
 {
-    return journaledCall({"CamGetCameraList"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+    return journaledCall({"CamGetCameraList"}, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->cameraList(s, lock, outList);
+        }
         if (!outList) {
             return CAM_ERR_INVALID_POINTER;
         }
@@ -142,6 +163,9 @@ CamError CamGetCameraList(CamCameraListRef* outList)
 CamError CamGetChildCount(CamBaseRef parent, int32_t* outCount)
 {
     return journaledCall({"CamGetChildCount"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->childCount(s, parent, outCount);
+        }
         const auto* list = s.handles.findAs<CameraListData>(parent);
         if (!list) {
             return CAM_ERR_INVALID_HANDLE;
@@ -158,6 +182,9 @@ CamError CamGetChildAtIndex(CamBaseRef parent, int32_t index, CamBaseRef* outChi
 {
     const CallRecord call{"CamGetChildAtIndex", 0, index};
     return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->childAtIndex(s, parent, index, outChild);
+        }
         const auto* list = s.handles.findAs<CameraListData>(parent);
         if (!list) {
             return CAM_ERR_INVALID_HANDLE;
@@ -179,6 +206,11 @@ CamError CamGetChildAtIndex(CamBaseRef parent, int32_t index, CamBaseRef* outChi
 
 CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo)
 {
+    if (auto routed = camsdk::detail::routedToGphoto({"CamGetDeviceInfo"}, [&](Sdk& s, StateLock&) {
+            return s.gphoto->deviceInfo(s, camera, outInfo);
+        })) {
+        return *routed;
+    }
     return withBody({"CamGetDeviceInfo"}, camera, Session::Any, [&](Sdk&, int, Body& body) -> CamError {
         if (!outInfo) {
             return CAM_ERR_INVALID_POINTER;
@@ -194,6 +226,11 @@ CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo)
 
 CamError CamOpenSession(CamCameraRef camera)
 {
+    if (auto routed = camsdk::detail::routedToGphoto({"CamOpenSession"}, [&](Sdk& s, StateLock& lock) {
+            return s.gphoto->openSession(s, lock, camera);
+        })) {
+        return *routed;
+    }
     return withBody({"CamOpenSession"}, camera, Session::Any, [](Sdk& s, int index, Body& body) -> CamError {
         body.sessionOpen = true;
         announceSettings(s, index, body);
@@ -208,6 +245,11 @@ CamError CamOpenSession(CamCameraRef camera)
 
 CamError CamCloseSession(CamCameraRef camera)
 {
+    if (auto routed = camsdk::detail::routedToGphoto({"CamCloseSession"}, [&](Sdk& s, StateLock& lock) {
+            return s.gphoto->closeSession(s, lock, camera);
+        })) {
+        return *routed;
+    }
     return withBody({"CamCloseSession"}, camera, Session::Required, [](Sdk&, int, Body& body) -> CamError {
         body.sessionOpen = false;
         return CAM_ERR_OK;

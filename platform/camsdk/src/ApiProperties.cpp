@@ -3,6 +3,7 @@
 // Threading: any thread; each call holds the state lock while it runs, except while it
 // renders a picture; no handler is called from here.
 #include "Sdk.h"
+#include "gphoto/Backend.h"
 
 #include <cstring>
 
@@ -61,6 +62,9 @@ CamError propertyOf(Sdk& s, CamBaseRef ref, CamPropertyID property, PropertyByte
     if (!s.handles.find(ref)) {
         return CAM_ERR_INVALID_HANDLE;
     }
+    if (s.gphoto) {
+        return s.gphoto->read(s, ref, property, out);
+    }
     int index = 0;
     Body* body = nullptr;
     if (const CamError error = cameraBody(s, ref, index, body)) {
@@ -83,8 +87,14 @@ template <typename Handler>
 CamError registerHandler(const char* function, CamCameraRef camera, Registration<Handler> Handlers::*kind,
                          uint32_t event, Handler handler, void* context)
 {
+    const Registration<Handler> registration{handler, event, handler ? context : nullptr};
+    if (auto routed = camsdk::detail::routedToGphoto({function, event}, [&](Sdk& s, StateLock&) {
+            return s.gphoto->registerHandler(s, camera, [&](Handlers& handlers) { handlers.*kind = registration; });
+        })) {
+        return *routed;
+    }
     return withBody({function, event}, camera, Session::Any, [&](Sdk&, int, Body& body) -> CamError {
-        body.handlers.*kind = {handler, event, handler ? context : nullptr};
+        body.handlers.*kind = registration;
         return CAM_ERR_OK;
     });
 }
@@ -171,9 +181,12 @@ CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t para
         std::memcpy(&value, data, sizeof value);
         call.argument = value;
     }
-    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+    return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
         if (s.handles.findAs<std::shared_ptr<EvfImageData>>(ref)) {
             return CAM_ERR_NOT_SUPPORTED;
+        }
+        if (s.gphoto) {
+            return s.gphoto->write(s, lock, ref, property, data, size);
         }
         int index = 0;
         Body* body = nullptr;
@@ -194,6 +207,11 @@ CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID property, int32_t para
 CamError CamGetPropertyDesc(CamBaseRef ref, CamPropertyID property, CamPropertyDesc* outDesc)
 {
     const CallRecord call{"CamGetPropertyDesc", property};
+    if (auto routed = camsdk::detail::routedToGphoto(call, [&](Sdk& s, StateLock&) {
+            return s.gphoto->describe(s, ref, property, outDesc);
+        })) {
+        return *routed;
+    }
     return withBody(call, ref, Session::Required, [&](Sdk&, int, Body& body) -> CamError {
         if (!outDesc) {
             return CAM_ERR_INVALID_POINTER;
@@ -209,6 +227,9 @@ CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command, int32_t p
 {
     const CallRecord call{"CamSendCommand", command, parameter};
     return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->command(s, lock, camera, command, parameter);
+        }
         int index = 0;
         Body* body = nullptr;
         if (const CamError error = sessionBody(s, camera, index, body)) {
@@ -257,6 +278,15 @@ CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command, int32_t p
 CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command, int32_t parameter)
 {
     const CallRecord call{"CamSendStatusCommand", command, parameter};
+    if (auto routed = camsdk::detail::routedToGphoto(call, [&](Sdk& s, StateLock&) -> CamError {
+            if (command != CAM_STATUS_COMMAND_UI_LOCK && command != CAM_STATUS_COMMAND_UI_UNLOCK) {
+                const CamError error = s.gphoto->acknowledge(s, camera);
+                return error ? error : CamError{CAM_ERR_INVALID_PARAMETER};
+            }
+            return s.gphoto->acknowledge(s, camera);
+        })) {
+        return *routed;
+    }
     return withBody(call, camera, Session::Required, [&](Sdk&, int, Body&) -> CamError {
         if (command != CAM_STATUS_COMMAND_UI_LOCK && command != CAM_STATUS_COMMAND_UI_UNLOCK) {
             return CAM_ERR_INVALID_PARAMETER;
@@ -268,6 +298,11 @@ CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand comman
 CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity)
 {
     const CallRecord call{"CamSetCapacity", 0, capacity.numberOfFreeClusters, capacity.bytesPerSector};
+    if (auto routed = camsdk::detail::routedToGphoto(call, [&](Sdk& s, StateLock&) {
+            return s.gphoto->acknowledge(s, camera);
+        })) {
+        return *routed;
+    }
     return withBody(call, camera, Session::Required, [](Sdk&, int, Body&) -> CamError { return CAM_ERR_OK; });
 }
 

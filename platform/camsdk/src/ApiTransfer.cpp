@@ -5,6 +5,7 @@
 #include "Picture.h"
 #include "Scene.h"
 #include "Sdk.h"
+#include "gphoto/Backend.h"
 
 #include <sys/stat.h>
 
@@ -50,7 +51,10 @@ CamError openError(int error, uint32_t disposition)
     }
 }
 
-// Appends to a memory stream or writes at a file stream's position. Called with the stream's lock.
+} // namespace
+
+namespace camsdk::detail {
+
 CamError writeLocked(StreamData& stream, const uint8_t* data, size_t size)
 {
     if (!stream.isFile) {
@@ -62,6 +66,14 @@ CamError writeLocked(StreamData& stream, const uint8_t* data, size_t size)
     }
     return CAM_ERR_OK;
 }
+
+} // namespace camsdk::detail
+
+namespace {
+
+using camsdk::detail::ProgressSettings;
+using camsdk::detail::writeChunks;
+using camsdk::detail::writeLocked;
 
 // The item behind a handle, refused when its body has gone.
 CamError itemOf(Sdk& s, CamBaseRef ref, std::shared_ptr<ItemData>& item)
@@ -78,13 +90,10 @@ CamError itemOf(Sdk& s, CamBaseRef ref, std::shared_ptr<ItemData>& item)
     return CAM_ERR_OK;
 }
 
-struct ProgressSettings {
-    CamProgressCallback callback = nullptr;
-    uint32_t option = CAM_PROGRESS_OPTION_NO_REPORT;
-    void* context = nullptr;
-};
+} // namespace
 
-// Writes the bytes in chunks, with one progress call per chunk when asked to.
+namespace camsdk::detail {
+
 CamError writeChunks(StreamData& stream, const std::vector<uint8_t>& bytes, uint64_t total,
                      size_t chunkBytes, const ProgressSettings& progress)
 {
@@ -115,13 +124,16 @@ CamError writeChunks(StreamData& stream, const std::vector<uint8_t>& bytes, uint
     return CAM_ERR_OK;
 }
 
-} // namespace
+} // namespace camsdk::detail
 
 extern "C" {
 
 CamError CamGetDirectoryItemInfo(CamDirectoryItemRef item, CamDirectoryItemInfo* outInfo)
 {
     return journaledCall({"CamGetDirectoryItemInfo"}, Needs::Started, [&](Sdk& s, StateLock&) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->itemInfo(s, item, outInfo);
+        }
         std::shared_ptr<ItemData> data;
         if (const CamError error = itemOf(s, item, data)) {
             return error;
@@ -140,6 +152,9 @@ CamError CamDownload(CamDirectoryItemRef item, uint64_t size, CamStreamRef strea
 {
     const CallRecord call{"CamDownload", 0, static_cast<int64_t>(size)};
     return journaledCall(call, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->download(s, lock, item, size, stream);
+        }
         std::shared_ptr<ItemData> data;
         if (const CamError error = itemOf(s, item, data)) {
             return error;
@@ -167,7 +182,10 @@ CamError CamDownload(CamDirectoryItemRef item, uint64_t size, CamStreamRef strea
 
 CamError CamDownloadComplete(CamDirectoryItemRef item)
 {
-    return journaledCall({"CamDownloadComplete"}, Needs::Started, [&](Sdk& s, StateLock&) {
+    return journaledCall({"CamDownloadComplete"}, Needs::Started, [&](Sdk& s, StateLock& lock) {
+        if (s.gphoto) {
+            return s.gphoto->downloadComplete(s, lock, item);
+        }
         std::shared_ptr<ItemData> data;
         return itemOf(s, item, data);
     });
@@ -307,6 +325,9 @@ CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage)
 CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
 {
     return journaledCall({"CamDownloadEvfImage"}, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        if (s.gphoto) {
+            return s.gphoto->downloadEvf(s, lock, camera, image);
+        }
         int index = 0;
         Body* body = nullptr;
         if (const CamError error = sessionBody(s, camera, index, body)) {

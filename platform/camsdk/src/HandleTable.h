@@ -57,8 +57,14 @@ struct CameraData {
     int body = 0;
 };
 
+// A camera list, camera or picture of a back end other than the simulator.
+struct ForeignObject {
+    virtual ~ForeignObject() = default;
+};
+
 using HandleObject = std::variant<CameraListData, CameraData, std::shared_ptr<ItemData>,
-                                  std::shared_ptr<StreamData>, std::shared_ptr<EvfImageData>>;
+                                  std::shared_ptr<StreamData>, std::shared_ptr<EvfImageData>,
+                                  std::shared_ptr<ForeignObject>>;
 
 class HandleTable final {
 public:

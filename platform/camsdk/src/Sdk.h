@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+namespace camsdk::gp {
+class Backend;
+}
+
 namespace camsdk::detail {
 
 struct Fault {
@@ -54,6 +58,9 @@ struct Sdk {
     std::deque<sim::Call> journal;
 
     EventThread events;
+
+    // Set while the SDK runs with the libgphoto2 back end (VESK_CAMERA_BACKEND=gphoto2).
+    std::shared_ptr<gp::Backend> gphoto;
 
     // Loads the world named by VESK_CAMERA_SIM (or the built-in one) unless one is loaded.
     void ensureWorld();
@@ -140,6 +147,41 @@ CamError withBody(const CallRecord& call, CamBaseRef camera, Session session, Wo
             return error;
         }
         return work(s, index, *body);
+    });
+}
+
+// Appends to a memory stream or writes at a file stream's position. Called with the stream's lock.
+CamError writeLocked(StreamData& stream, const uint8_t* data, size_t size);
+
+struct ProgressSettings {
+    CamProgressCallback callback = nullptr;
+    uint32_t option = CAM_PROGRESS_OPTION_NO_REPORT;
+    void* context = nullptr;
+};
+
+// Writes the first `total` bytes in chunks, with one progress call per chunk when asked to
+// (on the calling thread, no lock held but the stream's while writing).
+CamError writeChunks(StreamData& stream, const std::vector<uint8_t>& bytes, uint64_t total,
+                     size_t chunkBytes, const ProgressSettings& progress);
+
+// Runs the call on the libgphoto2 back end when it is the one selected: a journaled call whose
+// `work(s, lock)` answers; empty when the simulator answers instead. The choice is made under
+// the state lock, so a call racing CamTerminateSDK sees one back end or the other.
+template <typename Work>
+std::optional<CamError> routedToGphoto(const CallRecord& call, Work&& work)
+{
+    Sdk& s = sdk();
+    {
+        StateLock lock(s.mutex);
+        if (!s.gphoto) {
+            return std::nullopt;
+        }
+    }
+    return journaledCall(call, Needs::Started, [&](Sdk& state, StateLock& lock) -> CamError {
+        if (!state.gphoto) {
+            return CAM_ERR_INTERNAL_ERROR;
+        }
+        return work(state, lock);
     });
 }
 

@@ -154,9 +154,12 @@ int commandList()
         std::string bodyId;
         try {
             bodyId = readText(camera.get(), CAM_PROP_BODY_ID);
-        } catch (const SdkFailure&) {
-            CamCloseSession(camera.get());
-            throw;
+        } catch (const SdkFailure& failure) {
+            // A real camera without a serial number has no Body ID; it is still listed.
+            if (failure.code != CAM_ERR_PROPERTIES_UNAVAILABLE) {
+                CamCloseSession(camera.get());
+                throw;
+            }
         }
         CamCloseSession(camera.get());
         std::printf("%d  model \"%s\"  port \"%s\"  Body ID \"%s\"  subtype %u\n", index,
@@ -425,7 +428,12 @@ int commandShoot(int body, const std::string& folder)
     {
         HandlerScope handlers(session.camera(), waiter);
         const uint32_t toHost = CAM_SAVE_TO_HOST;
-        check("CamSetPropertyData", CamSetPropertyData(session.camera(), CAM_PROP_SAVE_TO, 0, sizeof toHost, &toHost));
+        const CamError saveTo = CamSetPropertyData(session.camera(), CAM_PROP_SAVE_TO, 0, sizeof toHost, &toHost);
+        // A camera without a choice of destination keeps the picture on its card; it is
+        // downloaded from there all the same.
+        if (saveTo != CAM_ERR_PROPERTIES_UNAVAILABLE) {
+            check("CamSetPropertyData", saveTo);
+        }
         CamError shot = CamSendCommand(session.camera(), CAM_COMMAND_PRESS_SHUTTER_BUTTON, CAM_SHUTTER_BUTTON_COMPLETELY);
         if (shot == CAM_ERR_INVALID_PARAMETER) {
             shot = CamSendCommand(session.camera(), CAM_COMMAND_TAKE_PICTURE, 0);
@@ -589,6 +597,12 @@ int main(int argc, char** argv)
     } catch (const SdkFailure& failure) {
         std::fprintf(stderr, "vesk-camctl: %s failed: 0x%08X (%s)\n", failure.call.c_str(), failure.code,
                      camsdk::tools::errorName(failure.code));
+        if (failure.code == CAM_ERR_COMM_PORT_IS_IN_USE) {
+            std::fprintf(stderr,
+                         "vesk-camctl: could not claim the USB device: another program holds the camera "
+                         "(often the desktop's automatic mounting of cameras). Close or unmount it there, "
+                         "or stop that service, then try again.\n");
+        }
         return kSdkFailure;
     }
 }
