@@ -11,6 +11,7 @@
 #include <profile/Profile.h>
 
 #include <QAbstractButton>
+#include <QVariant>
 #include <QApplication>
 #include <QTimer>
 
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 #include <unistd.h>
 
@@ -51,21 +51,21 @@ private:
     void look()
     {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
+            // Marked on the dialog itself: a later dialog may be built at a freed one's address.
             if (widget->objectName() != QStringLiteral("CCameraControlDlg") || !widget->isVisible() ||
-                m_pressed.count(widget)) {
+                widget->property("shutterPressed").toBool()) {
                 continue;
             }
             auto* button = widget->findChild<QAbstractButton*>(QStringLiteral("item1000"));
             if (button && button->isVisible() && button->isEnabled() &&
                 button->text().startsWith(QStringLiteral("Take Picture"))) {
                 camsdk::sim::pressPhysicalShutter(0);
-                m_pressed.insert(widget);
+                widget->setProperty("shutterPressed", true);
             }
         }
     }
 
     QTimer m_timer;
-    std::set<QWidget*> m_pressed;
 };
 
 } // namespace
@@ -114,6 +114,8 @@ int main(int argc, char** argv)
         const int count = acquired ? automation::invokeByName(*objectSet.toDispatch(), "Count", InvokeKind::PropertyGet).toInt32() : 0;
         filed += count;
         const size_t live = camsdk::sim::handlesLiveAtLastTerminate();
+        // The simulator journals every call for tests (up to 100,000): not the system's memory.
+        camsdk::sim::clearJournal();
         if (live != 0) {
             ++cyclesWithLiveHandles;
             std::printf("cycle %d: %zu SDK handle(s) live at terminate\n", cycle, live);

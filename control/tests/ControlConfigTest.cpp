@@ -2,7 +2,7 @@
 #include "control/ControlConfig.h"
 #include "control/LogFile.h"
 
-#include "control_test/RecordingPrompt.h"
+#include "hosting_test/RecordingPrompt.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ protected:
     }
 
     ControlSettings m_settings;
-    control_test::RecordingPrompt m_prompt;
+    hosting_test::RecordingPrompt m_prompt;
 };
 
 // A folder without its trailing separator gets one: the log lands in it, not beside it.
@@ -119,7 +119,7 @@ TEST_F(ControlConfig, HostErrorIsLoggedShownAndFails)
     EXPECT_EQ(logFile().level(), 3);
     EXPECT_EQ(m_settings.ED_BodyID, "");
     ASSERT_EQ(m_prompt.texts, std::vector<std::string>{"IDispatch error #80"});
-    EXPECT_EQ(m_prompt.shownButtons[0], PromptButtons::Ok);
+    EXPECT_EQ(m_prompt.shownButtons[0], hosting::PromptButtons::Ok);
     const std::string log = readText(m_folder / "control.log");
     EXPECT_NE(log.find(" 01 ["), std::string::npos);
     EXPECT_NE(log.find("] CTL ProcessConfig         IDispatch error #80\n"), std::string::npos);

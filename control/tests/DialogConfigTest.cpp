@@ -3,7 +3,7 @@
 #include "control/DialogConfig.h"
 #include "control/LogFile.h"
 
-#include "control_test/RecordingPrompt.h"
+#include "hosting_test/RecordingPrompt.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +107,7 @@ protected:
 
     ProcessEnvironment m_environment;
     CaptureSettings m_settings;
-    control_test::RecordingPrompt m_prompt;
+    hosting_test::RecordingPrompt m_prompt;
 };
 
 // Guards every default, host keys and settings-file keys alike: a reset that forgets a

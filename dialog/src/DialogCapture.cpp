@@ -4,7 +4,7 @@
 // close box and automatic acceptance.
 //
 // Threading: UI thread.
-#include "WaitCursor.h"
+#include "dialog/WaitCursor.h"
 #include "dialog/AddImageMessage.h"
 #include "dialog/CameraControlDlg.h"
 

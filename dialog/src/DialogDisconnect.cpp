@@ -3,7 +3,7 @@
 // reconnect result, on which the acquisition starts again.
 //
 // Threading: UI thread.
-#include "WaitCursor.h"
+#include "dialog/WaitCursor.h"
 #include "dialog/CameraControlDlg.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 //
 // Threading: `update` on any thread (posts only); everything else on the UI thread.
 #include "DialogMessages.h"
-#include "WaitCursor.h"
+#include "dialog/WaitCursor.h"
 #include "dialog/CameraControlDlg.h"
 
 #include <camera/ErrorText.h>

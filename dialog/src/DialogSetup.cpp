@@ -4,7 +4,7 @@
 //
 // Threading: UI thread.
 #include "DialogTemplate.h"
-#include "WaitCursor.h"
+#include "dialog/WaitCursor.h"
 #include "dialog/CameraControlDlg.h"
 
 #include <control/DialogConfig.h>

@@ -14,10 +14,8 @@
 #include <camera/CameraModel.h>
 #include <camera/EventHandlers.h>
 #include <dialog/CameraControlDlg.h>
+#include <dialog/WaitCursor.h>
 #include <hosting/Prompt.h>
-
-#include <QCursor>
-#include <QGuiApplication>
 
 #include <atomic>
 #include <cstdio>
@@ -41,14 +39,6 @@ std::shared_ptr<camera::CameraModel> g_cameraModel;
 std::unique_ptr<camera::CameraController> g_cameraController;
 
 std::atomic<int> g_injectedCycleFaults{0};
-
-class WaitCursor final {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Body IDs that the camera reports as negative numbers are matched in their unsigned form.
 void convertNegativeBodyId(char (&bodyId)[CAM_MAX_NAME])
@@ -77,7 +67,7 @@ void injectCycleFaults(int count)
 
 bool CVeskCaptureCtrl::DoAcquire(automation::Variant& config, const std::string& parentGroupId, bool multiMode)
 {
-    WaitCursor waitCursor;
+    dialog::WaitCursor waitCursor;
     int32_t returnCode = 0;
     bool retryAcquire = true;
     int exceptionCycles = 0;

@@ -116,6 +116,23 @@ HResult runServerFunction(const std::string& modulePath, const char* name)
     }
 }
 
+// Loads the registry file (its folder created), lets change edit it and saves it, under the
+// registry's lock.
+template <class Change>
+void editRegistry(Change&& change)
+{
+    const std::string path = registryPath();
+    std::lock_guard lock(registryMutex());
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
+    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
+    change(document);
+    if (!document.save(path))
+        throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
+}
+
 } // namespace
 
 std::string registryPath()
@@ -131,20 +148,13 @@ std::string registryPath()
 
 void registerTypeLibrary(const TypeLibraryInfo& info, const std::string& modulePath)
 {
-    const std::string path = registryPath();
-    std::lock_guard lock(registryMutex());
-    std::error_code ignored;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ignored);
-    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
-    if (!document.setValue(info.libraryId, kNameKey, info.name) || !document.setValue(info.libraryId, "Version", info.version)
-        || !document.setValue(info.libraryId, "Locale", std::to_string(info.locale))
-        || !document.setValue(info.libraryId, "HelpString", info.helpString)
-        || !document.setValue(info.libraryId, kModuleKey, modulePath))
-        throw AutomationError(REGDB_E_WRITEREGDB, "The type library " + std::string(info.name) + " cannot be entered in the registry.");
-    if (!document.save(path))
-        throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
+    editRegistry([&](vesk::profile::ProfileDocument& document) {
+        if (!document.setValue(info.libraryId, kNameKey, info.name) || !document.setValue(info.libraryId, "Version", info.version)
+            || !document.setValue(info.libraryId, "Locale", std::to_string(info.locale))
+            || !document.setValue(info.libraryId, "HelpString", info.helpString)
+            || !document.setValue(info.libraryId, kModuleKey, modulePath))
+            throw AutomationError(REGDB_E_WRITEREGDB, "The type library " + std::string(info.name) + " cannot be entered in the registry.");
+    });
 }
 
 void unregisterTypeLibrary(const TypeLibraryInfo& info)
@@ -166,18 +176,11 @@ std::optional<std::string> findTypeLibraryModule(std::string_view libraryId)
 
 void registerClass(const ClassInfo& info, const std::string& modulePath)
 {
-    const std::string path = registryPath();
-    std::lock_guard lock(registryMutex());
-    std::error_code ignored;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ignored);
-    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
-    if (!document.setValue(kProgIdSection, info.progId, info.classId) || !document.setValue(info.classId, kProgIdKey, info.progId)
-        || !document.setValue(info.classId, kNameKey, info.name) || !document.setValue(info.classId, kModuleKey, modulePath))
-        throw AutomationError(REGDB_E_WRITEREGDB, "The class " + std::string(info.progId) + " cannot be entered in the class registry.");
-    if (!document.save(path))
-        throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
+    editRegistry([&](vesk::profile::ProfileDocument& document) {
+        if (!document.setValue(kProgIdSection, info.progId, info.classId) || !document.setValue(info.classId, kProgIdKey, info.progId)
+            || !document.setValue(info.classId, kNameKey, info.name) || !document.setValue(info.classId, kModuleKey, modulePath))
+            throw AutomationError(REGDB_E_WRITEREGDB, "The class " + std::string(info.progId) + " cannot be entered in the class registry.");
+    });
 }
 
 void unregisterClass(const ClassInfo& info)

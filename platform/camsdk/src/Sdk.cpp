@@ -168,6 +168,12 @@ void Sdk::raisePropertyEvent(int bodyIndex, CamPropertyEvent event, CamPropertyI
     events.post(std::chrono::milliseconds(delayMs), [bodyIndex, event, property, parameter] {
         Sdk& s = sdk();
         std::unique_lock lock(s.mutex);
+        // A camera reports its settings only to an open session: what a session announced
+        // before it closed again (a camera search opens and closes one) is not delivered.
+        const Body* body = s.body(bodyIndex);
+        if (!body || !body->sessionOpen) {
+            return;
+        }
         const auto target = registrationFor(s, bodyIndex, &Handlers::property, CAM_PROPERTY_EVENT_ALL, event);
         lock.unlock();
         if (target.handler) {
