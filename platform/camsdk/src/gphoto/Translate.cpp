@@ -4,9 +4,12 @@
 // Threading: pure functions over constant tables.
 #include "Translate.h"
 
+#include "../Picture.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <cstdlib>
 #include <utility>
 
@@ -23,42 +26,39 @@ struct NamedCode {
     uint32_t code;
 };
 
-// Shutter speeds in seconds.
-const std::vector<NumericCode> kShutterSpeeds = {
-    {0x10, 30},        {0x13, 25},         {0x14, 20},         {0x15, 20},        {0x18, 15},
-    {0x1B, 13},        {0x1C, 10},         {0x1D, 10},         {0x20, 8},         {0x23, 6},
-    {0x24, 6},         {0x25, 5},          {0x28, 4},          {0x2B, 3.2},       {0x2C, 3},
-    {0x2D, 2.5},       {0x30, 2},          {0x33, 1.6},        {0x34, 1.5},       {0x35, 1.3},
-    {0x38, 1},         {0x3B, 0.8},        {0x3C, 0.7},        {0x3D, 0.6},       {0x40, 0.5},
-    {0x43, 0.4},       {0x44, 0.3},        {0x45, 0.3},        {0x48, 1.0 / 4},   {0x4B, 1.0 / 5},
-    {0x4C, 1.0 / 6},   {0x4D, 1.0 / 6},    {0x50, 1.0 / 8},    {0x53, 1.0 / 10},  {0x54, 1.0 / 10},
-    {0x55, 1.0 / 13},  {0x58, 1.0 / 15},   {0x5B, 1.0 / 20},   {0x5C, 1.0 / 20},  {0x5D, 1.0 / 25},
-    {0x60, 1.0 / 30},  {0x63, 1.0 / 40},   {0x64, 1.0 / 45},   {0x65, 1.0 / 50},  {0x68, 1.0 / 60},
-    {0x6B, 1.0 / 80},  {0x6C, 1.0 / 90},   {0x6D, 1.0 / 100},  {0x70, 1.0 / 125}, {0x73, 1.0 / 160},
-    {0x74, 1.0 / 180}, {0x75, 1.0 / 200},  {0x78, 1.0 / 250},  {0x7B, 1.0 / 320}, {0x7C, 1.0 / 350},
-    {0x7D, 1.0 / 400}, {0x80, 1.0 / 500},  {0x83, 1.0 / 640},  {0x84, 1.0 / 750}, {0x85, 1.0 / 800},
-    {0x88, 1.0 / 1000}, {0x8B, 1.0 / 1250}, {0x8C, 1.0 / 1500}, {0x8D, 1.0 / 1600}, {0x90, 1.0 / 2000},
-    {0x93, 1.0 / 2500}, {0x94, 1.0 / 3000}, {0x95, 1.0 / 3200}, {0x98, 1.0 / 4000}, {0x9B, 1.0 / 5000},
-    {0x9C, 1.0 / 6000}, {0x9D, 1.0 / 6400}, {0xA0, 1.0 / 8000}};
+// The exposure codes of the system's tables with the values the camera labels them by: the
+// same tables the simulated camera writes into its pictures' EXIF.
+template <class ValueOf>
+std::vector<NumericCode> codesOf(ValueOf valueOf)
+{
+    std::vector<NumericCode> codes;
+    // Code 0 is "automatic" where a table has it; cameras name it in words.
+    for (uint32_t code = 1; code <= 0xFF; ++code) {
+        if (const std::optional<double> value = valueOf(code)) {
+            codes.push_back({code, *value});
+        }
+    }
+    return codes;
+}
 
-// Apertures as f-numbers.
-const std::vector<NumericCode> kApertures = {
-    {0x08, 1},   {0x0B, 1.1}, {0x0C, 1.2}, {0x0D, 1.2}, {0x10, 1.4}, {0x13, 1.6}, {0x14, 1.8},
-    {0x15, 1.8}, {0x18, 2},   {0x1B, 2.2}, {0x1C, 2.5}, {0x1D, 2.5}, {0x20, 2.8}, {0x23, 3.2},
-    {0x24, 3.5}, {0x25, 3.5}, {0x28, 4},   {0x2B, 4.5}, {0x2C, 4.5}, {0x2D, 5.0}, {0x30, 5.6},
-    {0x33, 6.3}, {0x34, 6.7}, {0x35, 7.1}, {0x38, 8},   {0x3B, 9},   {0x3C, 9.5}, {0x3D, 10},
-    {0x40, 11},  {0x43, 13},  {0x44, 13},  {0x45, 14},  {0x48, 16},  {0x4B, 18},  {0x4C, 19},
-    {0x4D, 20},  {0x50, 22},  {0x53, 25},  {0x54, 27},  {0x55, 29},  {0x58, 32},  {0x5B, 36},
-    {0x5C, 38},  {0x5D, 40},  {0x60, 45},  {0x63, 51},  {0x64, 54},  {0x65, 57},  {0x68, 64},
-    {0x6B, 72},  {0x6C, 76},  {0x6D, 80},  {0x70, 91}};
+double ratio(const std::pair<uint32_t, uint32_t>& fraction)
+{
+    return static_cast<double>(fraction.first) / fraction.second;
+}
 
-const std::vector<NumericCode> kIsoSpeeds = {
-    {0x28, 6},      {0x30, 12},     {0x38, 25},     {0x40, 50},     {0x48, 100},    {0x4B, 125},
-    {0x4D, 160},    {0x50, 200},    {0x53, 250},    {0x55, 320},    {0x58, 400},    {0x5B, 500},
-    {0x5D, 640},    {0x60, 800},    {0x63, 1000},   {0x65, 1250},   {0x68, 1600},   {0x6B, 2000},
-    {0x6D, 2500},   {0x70, 3200},   {0x73, 4000},   {0x75, 5000},   {0x78, 6400},   {0x7B, 8000},
-    {0x7D, 10000},  {0x80, 12800},  {0x83, 16000},  {0x85, 20000},  {0x88, 25600},  {0x8B, 32000},
-    {0x8D, 40000},  {0x90, 51200},  {0x98, 102400}, {0xA0, 204800}, {0xA8, 409600}};
+// Shutter speeds in seconds, apertures as f-numbers, ISO speeds.
+const std::vector<NumericCode> kShutterSpeeds = codesOf([](uint32_t code) {
+    const auto time = detail::exposureTimeOf(code);
+    return time ? std::optional<double>(ratio(*time)) : std::nullopt;
+});
+const std::vector<NumericCode> kApertures = codesOf([](uint32_t code) {
+    const auto fNumber = detail::fNumberOf(code);
+    return fNumber ? std::optional<double>(ratio(*fNumber)) : std::nullopt;
+});
+const std::vector<NumericCode> kIsoSpeeds = codesOf([](uint32_t code) {
+    const auto speed = detail::isoSpeedOf(code);
+    return speed ? std::optional<double>(*speed) : std::nullopt;
+});
 
 // Exposure compensation in EV: whole steps of 8, thirds and halves in between, negative
 // values as the two's complement of the byte.
