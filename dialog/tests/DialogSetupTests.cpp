@@ -85,6 +85,23 @@ private slots:
         QCOMPARE(fixture.finish(), size_t{0});
     }
 
+    // Guards against the "BLUE" theme not reaching the round buttons: the screenshot shows
+    // every setting box, the live view with its focus frames and each kind of button in it.
+    void blueThemeIsShownOnEveryRoundButton()
+    {
+        DialogFixture fixture;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.ED_ButtonTheme = "blue"; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTRY_VERIFY(fixture.item(1035)->isEnabled());
+        // The face of the enabled large button is the theme's blue (0x975B25 as 0x00BBGGRR).
+        const QImage buttons = fixture.item(1000)->grab().toImage();
+        const QColor face = buttons.pixelColor(buttons.width() / 2, buttons.height() - 6);
+        QVERIFY2(face.blue() > face.red() + 40, qPrintable(face.name()));
+        QTest::qWait(300);
+        fixture.screenshot(QStringLiteral("dialog-live-view-blue.png"));
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
     // Guards against controls that stay visible against the configuration, and the Add Image
     // button in single-image mode.
     void visibilityFollowsConfigurationAndMode()
