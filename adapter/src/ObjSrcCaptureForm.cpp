@@ -7,6 +7,7 @@
 #include "automation/Registry.h"
 #include "hosting/ControlWindow.h"
 #include "hosting/Prompt.h"
+#include "hosting/WaitCursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,24 +29,6 @@ namespace {
 constexpr int kInitTimerMs = 100;
 constexpr int kCorrectedOwnerHeight = 733;
 constexpr int kCorrectionDown = 26;
-
-// The hourglass for the life of the scope, or until restored.
-class WaitCursor final {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    ~WaitCursor() { restore(); }
-
-    void restore()
-    {
-        if (std::exchange(m_shown, false))
-            QApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_shown = true;
-};
 
 void showError(const char* operation, const std::string& description)
 {
@@ -134,7 +117,7 @@ bool frmObjSrcCapture::ProcessConfig(Variant& cConfig, const std::string& sParen
 
 int32_t frmObjSrcCapture::Acquire(Variant& oObjectSet, bool fMultiMode)
 {
-    WaitCursor cursor;
+    hosting::WaitCursor cursor;
     bool started = false;
     try {
         // A second acquisition from inside the first would end the first one's modal show.
@@ -189,7 +172,7 @@ int32_t frmObjSrcCapture::Acquire(Variant& oObjectSet, bool fMultiMode)
 
 int32_t frmObjSrcCapture::AddImage(const std::string& sFilePath)
 {
-    WaitCursor cursor;
+    hosting::WaitCursor cursor;
     try {
         if (!m_oObjectSet)
             throw AutomationError(CTL_E_OBJECTNOTSET, "There is no object set to add the image to.");

@@ -4,7 +4,7 @@
 // close box and automatic acceptance.
 //
 // Threading: UI thread.
-#include "dialog/WaitCursor.h"
+#include <hosting/WaitCursor.h>
 #include "dialog/AddImageMessage.h"
 #include "dialog/CameraControlDlg.h"
 
@@ -27,7 +27,7 @@ namespace dialog {
 
 void CCameraControlDlg::OnTakePicture()
 {
-    WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     Log("DLG OnTakePicture", "", 4);
     SetErrorMsg("", true);
     if (!m_liveViewOn) {
@@ -58,7 +58,7 @@ void CCameraControlDlg::OnTakePicture()
 void CCameraControlDlg::OnDownloadComplete(const std::string& fileName)
 {
     {
-        WaitCursor waitCursor;
+        hosting::WaitCursor waitCursor;
         SetStatusMsg("Loading image", true);
         SetProgress(0);
         Log("DLG OnDownloadComplete", fileName, 4);
@@ -138,7 +138,7 @@ void CCameraControlDlg::AddImage()
 
 bool CCameraControlDlg::SaveAndHandOver()
 {
-    WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     std::string logText = std::string("ImageReady=") + (m_imageReady ? "true" : "false") + " ";
     bool saved = true;
     if (m_imageReady) {

@@ -3,7 +3,7 @@
 // reconnect result, on which the acquisition starts again.
 //
 // Threading: UI thread.
-#include "dialog/WaitCursor.h"
+#include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
 #include <cstdio>
@@ -12,7 +12,7 @@ namespace dialog {
 
 void CCameraControlDlg::OnCameraDisconnected()
 {
-    WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     m_connected = false;
     m_liveViewOn = false;
     m_liveViewToHost = false;

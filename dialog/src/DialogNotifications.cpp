@@ -5,7 +5,7 @@
 //
 // Threading: `update` on any thread (posts only); everything else on the UI thread.
 #include "DialogMessages.h"
-#include "dialog/WaitCursor.h"
+#include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
 #include <camera/ErrorText.h>
@@ -134,7 +134,7 @@ void CCameraControlDlg::ApplyConfiguredValue(const std::string& setting, control
 
 void CCameraControlDlg::OnCameraConnected()
 {
-    WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     Log("DLG OnCameraConnected", "", 4);
     const control::CaptureSettings& s = m_settings;
     ApplyConfiguredValue(s.ED_EvfAfMode, m_evfAfMode, "set_EvfAfMode");

@@ -4,7 +4,7 @@
 //
 // Threading: UI thread.
 #include "DialogTemplate.h"
-#include "dialog/WaitCursor.h"
+#include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
 #include <control/DialogConfig.h>
@@ -132,7 +132,7 @@ void CCameraControlDlg::SetUpImagingControl(imaging::CImageCtrl* control, bool r
 
 void CCameraControlDlg::OnInitDialog()
 {
-    WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     m_message->setFrameShadow(QFrame::Plain);
 
     m_tempImagePath = m_settings.ImportTempPath + "tmpCapture.jpg";

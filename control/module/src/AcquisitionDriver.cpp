@@ -14,7 +14,7 @@
 #include <camera/CameraModel.h>
 #include <camera/EventHandlers.h>
 #include <dialog/CameraControlDlg.h>
-#include <dialog/WaitCursor.h>
+#include <hosting/WaitCursor.h>
 #include <hosting/Prompt.h>
 
 #include <atomic>
@@ -67,7 +67,7 @@ void injectCycleFaults(int count)
 
 bool CVeskCaptureCtrl::DoAcquire(automation::Variant& config, const std::string& parentGroupId, bool multiMode)
 {
-    dialog::WaitCursor waitCursor;
+    hosting::WaitCursor waitCursor;
     int32_t returnCode = 0;
     bool retryAcquire = true;
     int exceptionCycles = 0;
