@@ -83,6 +83,9 @@ bool equalsIgnoreCase(std::string_view left, std::string_view right)
 ProfileDocument ProfileDocument::parse(std::string_view text)
 {
     ProfileDocument document;
+    const std::size_t firstEnd = text.find('\n');
+    if (firstEnd != std::string_view::npos && firstEnd > 0 && text[firstEnd - 1] == '\r')
+        document.m_lineEnd = "\r\n";
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -245,7 +248,7 @@ std::string ProfileDocument::text() const
     std::string out;
     for (const Line& line : m_lines) {
         out += line.raw;
-        out += '\n';
+        out += m_lineEnd;
     }
     return out;
 }

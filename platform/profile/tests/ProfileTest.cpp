@@ -148,6 +148,26 @@ TEST_F(ProfileFile, WriteChangesOnlyTheOneKey)
     EXPECT_EQ(readString(m_path, "A", "ModelName", ""), "Body ");
 }
 
+// Guards against a writer that turns a CR LF file (edited on Windows, shared with its tools)
+// into one with LF line ends; a mixed file follows its first line.
+TEST_F(ProfileFile, WriteKeepsTheLineEndsOfTheFirstLine)
+{
+    writeFile("; counts\r\n[A]\r\nPhotoCount=1\r\n\r\n[B]\r\nPhotoCount=9");
+    ASSERT_TRUE(writeString(m_path, "A", "PhotoCount", "2"));
+    ASSERT_TRUE(writeString(m_path, "B", "Added", "x"));
+    ASSERT_TRUE(writeString(m_path, "C", "New", "y"));
+    EXPECT_EQ(readFile(), "; counts\r\n[A]\r\nPhotoCount=2\r\n\r\n[B]\r\nPhotoCount=9\r\nAdded=x\r\n[C]\r\nNew=y\r\n");
+    EXPECT_EQ(readString(m_path, "b", "photocount", ""), "9");
+
+    writeFile("[A]\r\nOne=1\nTwo=2\r\n");
+    ASSERT_TRUE(writeString(m_path, "A", "Two", "3"));
+    EXPECT_EQ(readFile(), "[A]\r\nOne=1\r\nTwo=3\r\n");
+
+    writeFile("[A]\nOne=1\r\nTwo=2\n");
+    ASSERT_TRUE(writeString(m_path, "A", "Two", "3"));
+    EXPECT_EQ(readFile(), "[A]\nOne=1\nTwo=3\n");
+}
+
 // Guards against entries that would break the file or add keys (a camera's Body ID is used
 // as a section name): each is refused and the file stays as it was.
 TEST_F(ProfileFile, UnsafeWritesAreRefusedAndChangeNothing)

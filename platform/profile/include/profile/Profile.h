@@ -45,6 +45,8 @@ public:
     // trims those), and a value without line ends or NUL.
     static bool isSafeEntry(std::string_view section, std::string_view key, std::string_view value);
 
+    // The document with every line ended as the file's first line was ("\r\n" or "\n"; "\n"
+    // for a new or one-line file), so that a file kept with CR LF line ends keeps them.
     std::string text() const;
     // Writes the whole document through a temporary file created exclusively beside the file
     // and a rename. A symbolic link is kept: its target is replaced, and a replaced file keeps
@@ -65,6 +67,7 @@ private:
     std::size_t sectionEnd(std::size_t header) const;
 
     std::vector<Line> m_lines;
+    std::string m_lineEnd = "\n";
 };
 
 bool equalsIgnoreCase(std::string_view left, std::string_view right);
