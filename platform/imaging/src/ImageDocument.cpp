@@ -47,6 +47,18 @@ private:
     int m_previous;
 };
 
+// A large picture claimed by a few bytes (a BMP header alone, a PNG cut after its header)
+// would only make the reader allocate for pixels that are not there, for hundreds of
+// megabytes and seconds. No format we read packs more pixels into a byte than this (deflate
+// at its best on one-bit rows comes to about 8000); small pictures cost little either way.
+constexpr int64_t kPlausibilityCheckedAbove = 16'000'000;
+constexpr int64_t kMostPixelsPerByte = 16384;
+
+bool holdsPlausibly(int64_t pixels, qsizetype bytes)
+{
+    return pixels <= kPlausibilityCheckedAbove || int64_t{bytes} >= pixels / kMostPixelsPerByte;
+}
+
 // Eight bytes a pixel: Qt reads 16-bit-per-channel pictures into 64-bit pixels.
 int megabytesFor(int64_t pixels) { return static_cast<int>(pixels * 8 / kBytesPerMegabyte + 1); }
 
@@ -154,18 +166,25 @@ int16_t ImageDocument::acceptOtherPicture(const QByteArray& bytes)
     reader.setAutoTransform(false);
     if (!reader.canRead())
         return status::BadImageData;
+    // Every picture is measured from its header before a byte of it is decoded; a reader that
+    // cannot tell the size first is not given the decode.
     const QSize declared = reader.size();
-    if (declared.isValid() && area(declared) > MaxPixels)
+    if (!declared.isValid() || declared.isEmpty())
+        return status::BadImageData;
+    if (area(declared) > MaxPixels)
         return status::ImageTooLarge;
+    if (!holdsPlausibly(area(declared), bytes.size()))
+        return status::BadImageData;
     QImage image;
     {
-        const AllocationLimitScope limit(megabytesFor(declared.isValid() ? area(declared) : MaxPixels));
+        const AllocationLimitScope limit(megabytesFor(area(declared)));
         image = reader.read();
     }
     if (image.isNull())
         return status::BadImageData;
-    if (area(image.size()) > MaxPixels)
-        return status::ImageTooLarge;
+    // A reader whose picture is larger than its header said is not believed either.
+    if (area(image.size()) > area(declared))
+        return status::BadImageData;
     if (image.format() != QImage::Format_RGB32) {
         image = image.convertToFormat(QImage::Format_RGB32);
         if (image.isNull())

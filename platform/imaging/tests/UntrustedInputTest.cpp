@@ -4,6 +4,7 @@
 #include "imaging/ImageCtrl.h"
 #include "imaging/ImagingWidget.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -79,6 +80,70 @@ quint32 crc32(const QByteArray& bytes)
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
+}
+
+
+// A bare BMP (file header, info header, a few bytes of pixels) claiming width x height at 24
+// bits, uncompressed: the pixels it claims are nowhere in it.
+QByteArray bmpHeader(int width, int height)
+{
+    QByteArray bytes;
+    const auto put = [&bytes](quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    bytes.append("BM");
+    put(70, 4);  // file size
+    put(0, 4);
+    put(54, 4);  // pixel data offset
+    put(40, 4);  // info header size
+    put(static_cast<quint32>(width), 4);
+    put(static_cast<quint32>(height), 4);
+    put(1, 2);   // planes
+    put(24, 2);  // bits per pixel
+    put(0, 4);   // uncompressed
+    put(0, 4);
+    put(2835, 4);
+    put(2835, 4);
+    put(0, 4);
+    put(0, 4);
+    bytes.append(QByteArray(16, '\x7f'));
+    return bytes;
+}
+
+// The PNG with its header rewritten to claim width x height (the header's CRC made good).
+QByteArray pngClaiming(QByteArray png, int width, int height)
+{
+    const auto be32 = [](quint32 value) {
+        QByteArray bytes(4, 0);
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+        return bytes;
+    };
+    png.replace(16, 8, be32(static_cast<quint32>(width)) + be32(static_cast<quint32>(height)));
+    png.replace(29, 4, be32(crc32(png.mid(12, 17))));
+    return png;
+}
+
+// The JPEG with padding between its SOI and the rest: many small APPn and COM segments, and
+// runs of fill bytes before each marker, as a hostile file might carry them.
+std::vector<uint8_t> withPaddingSegments(const std::vector<uint8_t>& jpeg, int segments)
+{
+    std::vector<uint8_t> padded(jpeg.begin(), jpeg.begin() + 2);
+    for (int i = 0; i < segments; ++i) {
+        padded.insert(padded.end(), 40, uint8_t{0xFF});
+        const uint8_t marker = i % 3 == 0 ? uint8_t{0xFE} : static_cast<uint8_t>(0xE2 + i % 13);
+        padded.insert(padded.end(), {marker, 0x00, 0x12});
+        padded.insert(padded.end(), 16, static_cast<uint8_t>('p'));
+    }
+    padded.insert(padded.end(), 4000, uint8_t{0xFF});
+    padded.insert(padded.end(), jpeg.begin() + 2, jpeg.end());
+    return padded;
+}
+
+QByteArray asBytes(const std::vector<uint8_t>& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 } // namespace
@@ -167,6 +232,56 @@ private slots:
             hugePng[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
         QCOMPARE(control.LoadMemory(hugePng.constData(), 0, 0, 1, static_cast<int32_t>(hugePng.size())),
                  status::ImageTooLarge);
+    }
+
+    // Guards against pictures of other formats, and JPEGs behind padding, that claim a huge
+    // picture in a few bytes: each is refused from its header, from a file (whatever its name)
+    // and from memory, instead of being decoded into hundreds of megabytes.
+    void hugeClaimsAreRefusedFromTheHeader_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("70-byte BMP, 14000 x 14000") << bmpHeader(14000, 14000) << int{status::BadImageData};
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        samples::detailedPicture(40, 30).save(&buffer, "PNG");
+        QTest::newRow("small PNG, 14000 x 14000") << pngClaiming(png, 14000, 14000) << int{status::BadImageData};
+        QTest::newRow("small PNG, 60000 x 60000") << pngClaiming(png, 60000, 60000) << int{status::ImageTooLarge};
+        QTest::newRow("padded JPEG, 60000 x 60000")
+            << asBytes(withPaddingSegments(withClaimedSize(m_shotBytes, 60000, 60000), 3000)) << int{status::ImageTooLarge};
+        QTest::newRow("padded JPEG, 16000 x 12000")
+            << asBytes(withPaddingSegments(withClaimedSize(m_shotBytes, 16000, 12000), 3000)) << int{status::BadImageData};
+    }
+    void hugeClaimsAreRefusedFromTheHeader()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, expected);
+        const QString path = m_folder.filePath(QStringLiteral("claimed.jpg"));
+        QVERIFY(samples::writeFile(path, std::vector<uint8_t>(content.begin(), content.end())));
+        CImageCtrl control(nullptr, QRect(0, 0, 100, 100), 1057);
+        QCOMPARE(int{control.LoadFile(path)}, expected);
+        QCOMPARE(control.GetImageHandle(), 0);
+        QCOMPARE(int{control.LoadMemory(content.constData(), 0, 0, 1, static_cast<int32_t>(content.size()))}, expected);
+        QCOMPARE(control.GetImageHandle(), 0);
+    }
+
+    // Guards against the padding walk refusing good pictures: the same padding before a real
+    // header still loads, and small pictures of other formats with few bytes still load.
+    void paddedAndSmallPicturesStillLoad()
+    {
+        CImageCtrl control(nullptr, QRect(0, 0, 100, 100), 1057);
+        const QByteArray padded = asBytes(withPaddingSegments(m_shotBytes, 3000));
+        QCOMPARE(control.LoadMemory(padded.constData(), 0, 0, 1, static_cast<int32_t>(padded.size())), status::Ok);
+        QCOMPARE(control.GetImageWidth(), 320.0F);
+        QImage blank(4000, 3000, QImage::Format_RGB32);
+        blank.fill(Qt::white);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(blank.save(&buffer, "PNG"));
+        QCOMPARE(control.LoadMemory(png.constData(), 0, 0, 1, static_cast<int32_t>(png.size())), status::Ok);
+        QCOMPARE(control.GetImageWidth(), 4000.0F);
     }
 
     // Guards against corrupt EXIF losing the picture or crashing the field reads: the pixels
