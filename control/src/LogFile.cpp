@@ -104,14 +104,33 @@ std::string flattenLines(std::string_view message)
     return result;
 }
 
+std::string safeLogText(std::string_view text, bool keepLinePairs)
+{
+    std::string result(text);
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        char& c = result[i];
+        if (keepLinePairs && c == '\r' && i + 1 < result.size() && result[i + 1] == '\n') {
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            c = kLineBreakMark;
+        } else if (c == '\0') {
+            c = kNulMark;
+        }
+    }
+    return result;
+}
+
 void CLogFile::Write(std::string_view tag, std::string_view message, int32_t level, bool flatten)
 {
     std::lock_guard lock(m_mutex);
     if (m_folder.empty() || m_fileName.empty() || level > m_level)
         return;
     const std::string path = m_folder + m_fileName;
-    const std::string text = flatten ? flattenLines(message) : std::string(message);
-    const std::string line = formatLogLine(localTimeStamp(std::time(nullptr)), level, currentThreadId(), tag, text);
+    // Tags and messages carry camera-supplied names: a lone CR or LF in them never starts a
+    // line of its own, and a NUL does not cut the line short.
+    const std::string text = flatten ? safeLogText(flattenLines(message)) : safeLogText(message, true);
+    const std::string line =
+        formatLogLine(localTimeStamp(std::time(nullptr)), level, currentThreadId(), safeLogText(tag), text);
     const int file = openForAppend(path);
     if (file < 0)
         return;

@@ -123,6 +123,31 @@ TEST_F(LogWriter, MessagesAreFlattenedOnlyWhenAsked)
     EXPECT_EQ(written[2], "four");
 }
 
+// Guards against forged log lines: a lone LF or CR in a camera-supplied name (message or tag)
+// started a line of its own, and a NUL cut the rest of the message away.
+TEST_F(LogWriter, EveryMessageAndTagStaysOnItsOneLine)
+{
+    const std::string withNul("a\0b", 3);
+    for (const std::string& message : {std::string("a\nb"), std::string("a\rb"), std::string("a\r\nb"), withNul}) {
+        fs::remove(m_folder / "VeskCapture_test.log");
+        m_log.Write("DLG update", message, 1);
+        const auto written = lines();
+        ASSERT_EQ(written.size(), 1u) << "message of " << message.size() << " characters";
+        EXPECT_TRUE(written[0].ends_with(message == withNul ? " a?b" : " a;b")) << written[0];
+        EXPECT_EQ(written[0].find('\r'), std::string::npos);
+    }
+
+    fs::remove(m_folder / "VeskCapture_test.log");
+    m_log.Write("DLG\nforged 01 [0000001]", "name\r", 1);
+    m_log.Write("DLG\rtag", "kept\r\npair, lone\nbreak", 1, false);
+    const auto written = lines();
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_NE(written[0].find(" DLG;forged 01 [0000001]   name;"), std::string::npos) << written[0];
+    EXPECT_NE(written[1].find(" DLG;tag "), std::string::npos) << written[1];
+    EXPECT_TRUE(written[1].ends_with(" kept\r")) << written[1];
+    EXPECT_EQ(written[2], "pair, lone;break");
+}
+
 // Failures of the log are silent: nothing written, nothing thrown, nothing created.
 TEST_F(LogWriter, MissingFolderOrEmptyPathWritesNothingSilently)
 {

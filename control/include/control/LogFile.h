@@ -24,6 +24,13 @@ std::string formatLogLine(std::string_view timeStamp, int32_t level, uint64_t th
                           std::string_view message);
 // Every carriage return + line feed pair replaced by ";".
 std::string flattenLines(std::string_view message);
+// What stands in a written line for a carriage return or line feed that may not end it, and
+// for a NUL.
+inline constexpr char kLineBreakMark = ';';
+inline constexpr char kNulMark = '?';
+// The text with every NUL replaced by kNulMark and every carriage return and line feed by
+// kLineBreakMark, except, with keepLinePairs, those of CR LF pairs.
+std::string safeLogText(std::string_view text, bool keepLinePairs = false);
 
 class CLogFile final {
 public:
@@ -32,7 +39,10 @@ public:
     CLogFile& operator=(const CLogFile&) = delete;
 
     // Appends the line when level is not above the writer's level and folder and file name
-    // are both set. Never reports a failure.
+    // are both set. With flattenLines, each CR LF pair of the message becomes ";" and the
+    // line is exactly one line of the file; without it, the message's CR LF pairs are kept.
+    // Lone line breaks and NULs are always replaced (see safeLogText). Never reports a
+    // failure.
     void Write(std::string_view tag, std::string_view message, int32_t level, bool flattenLines = true);
 
     // What each new control does: the control's folder and the file name of this week.
