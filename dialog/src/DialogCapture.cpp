@@ -57,6 +57,7 @@ void CCameraControlDlg::OnTakePicture()
 
 void CCameraControlDlg::OnDownloadComplete(const std::string& fileName)
 {
+    m_downloading = false;
     {
         hosting::WaitCursor waitCursor;
         SetStatusMsg("Loading image", true);
@@ -197,6 +198,9 @@ std::string CCameraControlDlg::FireClosingOnce()
 
 void CCameraControlDlg::OnOK()
 {
+    if (m_ended) {
+        return;
+    }
     const char* prompt = nullptr;
     if (m_multiMode && m_imageReady) {
         prompt = m_imageCount == 0 ? "You have not added any images.  Would you like to save the current image?"
@@ -217,15 +221,18 @@ void CCameraControlDlg::OnOK()
     std::string logText = FireClosingOnce();
     ClosePanner();
     Log("DLG OnOK", logText, 4);
-    QDialog::done(kResultOk);
+    done(kResultOk);
 }
 
 void CCameraControlDlg::OnCancel()
 {
+    if (m_ended) {
+        return;
+    }
     std::string logText = FireClosingOnce();
     ClosePanner();
     Log("DLG OnCancel", logText, 4);
-    QDialog::done(kResultCancel);
+    done(kResultCancel);
 }
 
 void CCameraControlDlg::OnClose()
@@ -234,6 +241,18 @@ void CCameraControlDlg::OnClose()
     // As a click of Cancel, after the close has been handled.
     QTimer::singleShot(0, this, [this] { OnCancel(); });
     Log("DLG OnClose", "", 4);
+}
+
+void CCameraControlDlg::done(int result)
+{
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    for (auto& [timerId, timer] : m_timers) {
+        timer.stop();
+    }
+    QDialog::done(result);
 }
 
 void CCameraControlDlg::accept()

@@ -102,6 +102,11 @@ bool CCameraControlDlg::event(QEvent* event)
     if (!message) {
         return QDialog::event(event);
     }
+    if (m_ended) {
+        // Queued before the dialog ended: a picture that arrives now is not the operator's to
+        // add (the acquisition removes its file), and nothing may end the dialog twice.
+        return true;
+    }
     if (type == controls::registeredMessage(downloadStart)) {
         OnDownloadStart(message->text());
     } else if (type == controls::registeredMessage(downloadComplete)) {
@@ -172,6 +177,7 @@ void CCameraControlDlg::OnProgressReport(int percent)
 void CCameraControlDlg::OnDownloadStart(const std::string& fileName)
 {
     Log("DLG OnDownloadStart", fileName, 4);
+    m_downloading = true;
     SetStatusMsg("Downloading image", true);
     SetProgress(0);
     SetErrorMsg("", true);
@@ -181,6 +187,13 @@ void CCameraControlDlg::OnCaptureError(uint32_t code)
 {
     const uint32_t lowBits = code & 0xFFFFu;
     const std::string_view text = camera::cameraErrorText(lowBits);
+    if (m_downloading) {
+        // The download under way has failed: its status and progress go with it.
+        m_downloading = false;
+        SetStatusMsg("", false);
+        m_progress->setValue(0);
+        m_progress->hide();
+    }
     if (lowBits == CAM_ERR_TAKE_PICTURE_AF_NG) {
         m_liveView->show();
         if (m_preview) {

@@ -66,6 +66,9 @@ private slots:
         QCOMPARE(dialog.imageCount(), 1);
         QCOMPARE(static_cast<QLabel*>(fixture.item(1063))->text(), QStringLiteral("1"));
         QVERIFY(!dialog.imageReady());
+        // One added picture, none waiting and live view off: OK takes the acquisition.
+        QVERIFY(!dialog.liveViewToHost());
+        QVERIFY(fixture.item(1)->isEnabled());
         const JpegFacts saved = readJpegFacts(dialog.tempImagePath());
         QCOMPARE(saved.width, 1200);
         QCOMPARE(saved.height, 800);
@@ -161,6 +164,45 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!fixture.dialog().isVisible(), 20000);
         QCOMPARE(fixture.dialog().result(), kResultOk);
         QCOMPARE(fixture.receiver.received.size(), size_t{1});
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a second picture handed over after the dialog ended: two quick clicks
+    // of Take Picture in single-image mode with automatic acceptance shoot twice, and the
+    // second picture, arriving after OK, must neither be added nor end the dialog again.
+    void twoQuickShotsInSingleModeHandOverOnePicture()
+    {
+        DialogFixture fixture;
+        fixture.multiMode = false;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.OSAutoAccept = true; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.dialog().isVisible(), 20000);
+        // Both pictures have come down and both notifications have reached the dialog.
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.logMessages(QStringLiteral("DLG update")).count(QStringLiteral("DownloadComplete")),
+                                  2, 20000);
+        QCoreApplication::processEvents();
+        QCOMPARE(fixture.receiver.received.size(), size_t{1});
+        QCOMPARE(fixture.dialog().result(), kResultOk);
+        QCOMPARE(fixture.logMessages(QStringLiteral("DLG OnOK")).size(), 1);
+        QCOMPARE(fixture.logMessages(QStringLiteral("DLG OnDownloadComplete")).size(), 1);
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a failed download leaving "Downloading image" and the progress bar up.
+    void failedDownloadClearsTheStatusLine()
+    {
+        DialogFixture fixture;
+        fixture.start();
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        camsdk::sim::injectFault("CamDownload", CAM_ERR_FILE_READ_ERROR);
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        CCameraControlDlg& dialog = fixture.dialog();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.messageText().startsWith(QStringLiteral("[27] ")), 20000);
+        QVERIFY(fixture.logMessages(QStringLiteral("DLG OnDownloadStart")).size() == 1);
+        QCOMPARE(dialog.statusText(), QString());
+        QVERIFY(!fixture.item(1081)->isVisible());
         QCOMPARE(fixture.finish(), size_t{0});
     }
 

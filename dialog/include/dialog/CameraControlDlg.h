@@ -123,6 +123,10 @@ public:
     // OK and Cancel as the keyboard and the framework ask for them.
     void accept() override;
     void reject() override;
+    // Every way the dialog ends goes through here; from then on no notification still queued
+    // for the dialog saves, adds or ends anything.
+    void done(int result) override;
+    bool hasEnded() const { return m_ended; }
 
     void SetErrorMsg(const char* text, bool show);
     void SetStatusMsg(const char* text, bool show);
@@ -221,6 +225,9 @@ private:
     bool m_multiMode = true;
     std::string m_viewName;
     bool m_closing = false;
+    bool m_ended = false;
+    // Between "DownloadStart" and the end of that download, good or failed.
+    bool m_downloading = false;
     int m_rotation = 0;
     int32_t m_photoCount = 0;
     int32_t m_reconnectCountdown = 0;
