@@ -81,6 +81,18 @@ const Action* find(const Action (&actions)[Count], const std::string& command)
 
 CameraController::CameraController(std::shared_ptr<CameraModel> model) : m_model(std::move(model)) {}
 
+void CameraController::setDownloadFolder(std::string folder)
+{
+    std::lock_guard lock(m_folderMutex);
+    m_downloadFolder = std::move(folder);
+}
+
+std::string CameraController::downloadFolder() const
+{
+    std::lock_guard lock(m_folderMutex);
+    return m_downloadFolder;
+}
+
 void CameraController::run()
 {
     m_processor.start();
@@ -157,7 +169,8 @@ void CameraController::actionPerformed(const ActionEvent& event)
             postCommand(std::make_unique<GetPropertyDescCommand>(model, *property));
         }
     } else if (command == "download") {
-        postCommand(std::make_unique<DownloadCommand>(model, static_cast<CamDirectoryItemRef>(argument)));
+        postCommand(std::make_unique<DownloadCommand>(model, static_cast<CamDirectoryItemRef>(argument),
+                                                      downloadFolder()));
     } else if (command == "shutDown") {
         m_processor.enqueueFront(std::make_unique<NotifyCommand>(model, "shutDown"));
     } else if (command == "closing") {

@@ -5,8 +5,11 @@
 // Threading: see Processor.h. The queue, the retries and the close command change only under
 // the lock, the running and stopped flags too unless that lock timed out during a stop; the
 // loop reads the running flag without it. Commands are destroyed outside the lock.
+// Retries cancelled by a later command of the same setting key are destroyed unrun.
 #include "camera/Processor.h"
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace camera {
@@ -50,7 +53,13 @@ bool Processor::enqueueFront(std::unique_ptr<Command> command)
 
 bool Processor::insert(std::unique_ptr<Command> command, bool atFront)
 {
-    if (!command || !m_lock.lock()) {
+    if (!command) {
+        return false;
+    }
+    const std::optional<std::string> key = command->settingKey();
+    // Earlier commands of the same key that wait to run again: destroyed after the unlock.
+    std::deque<Deferred> cancelled;
+    if (!m_lock.lock()) {
         return false;
     }
     if (m_stopped) {
@@ -58,10 +67,22 @@ bool Processor::insert(std::unique_ptr<Command> command, bool atFront)
         m_lock.unlock();
         return false;
     }
+    Queued queued{++m_sequence, std::move(command)};
+    if (key) {
+        m_latestOfKey[*key] = queued.sequence;
+        for (auto retry = m_retries.begin(); retry != m_retries.end();) {
+            if (retry->queued.command->settingKey() == key) {
+                cancelled.push_back(std::move(*retry));
+                retry = m_retries.erase(retry);
+            } else {
+                ++retry;
+            }
+        }
+    }
     if (atFront) {
-        m_queue.push_front(std::move(command));
+        m_queue.push_front(std::move(queued));
     } else {
-        m_queue.push_back(std::move(command));
+        m_queue.push_back(std::move(queued));
     }
     m_lock.notify();
     return true;
@@ -69,7 +90,7 @@ bool Processor::insert(std::unique_ptr<Command> command, bool atFront)
 
 void Processor::clear()
 {
-    std::deque<std::unique_ptr<Command>> discarded;
+    std::deque<Queued> discarded;
     std::deque<Deferred> discardedRetries;
     if (!m_lock.lock()) {
         return;
@@ -118,15 +139,25 @@ bool Processor::endLoop()
 void Processor::queueDueRetries(Clock::time_point now)
 {
     while (!m_retries.empty() && m_retries.front().due <= now) {
-        m_queue.push_back(std::move(m_retries.front().command));
+        m_queue.push_back(std::move(m_retries.front().queued));
         m_retries.pop_front();
     }
 }
 
-std::unique_ptr<Command> Processor::take()
+bool Processor::superseded(const Queued& queued) const
+{
+    const std::optional<std::string> key = queued.command->settingKey();
+    if (!key) {
+        return false;
+    }
+    const auto latest = m_latestOfKey.find(*key);
+    return latest != m_latestOfKey.end() && latest->second != queued.sequence;
+}
+
+Processor::Queued Processor::take()
 {
     if (!m_lock.lock()) {
-        return nullptr;
+        return {};
     }
     for (;;) {
         queueDueRetries(Clock::now());
@@ -141,15 +172,15 @@ std::unique_ptr<Command> Processor::take()
     }
     if (!m_running) {
         m_lock.unlock();
-        return nullptr;
+        return {};
     }
-    std::unique_ptr<Command> command = std::move(m_queue.front());
+    Queued queued = std::move(m_queue.front());
     m_queue.pop_front();
     m_lock.unlock();
-    return command;
+    return queued;
 }
 
-void Processor::retryAfterPause(std::unique_ptr<Command> command)
+void Processor::retryAfterPause(Queued queued)
 {
     // The command is never dropped while the processor runs: a lock that timed out is tried
     // again. Once stopped, it is discarded as the queue is.
@@ -158,21 +189,22 @@ void Processor::retryAfterPause(std::unique_ptr<Command> command)
             return;
         }
     }
-    if (!m_running) {
+    // A later command for the same setting, queued while this one ran, has the last word.
+    if (!m_running || superseded(queued)) {
         m_lock.unlock();
         return;
     }
     // It re-enters behind everything queued until its pause is over.
-    m_retries.push_back({Clock::now() + retryPause, std::move(command)});
+    m_retries.push_back({Clock::now() + retryPause, std::move(queued)});
     m_lock.notify();
 }
 
 void Processor::run()
 {
     while (m_running) {
-        std::unique_ptr<Command> command = take();
-        if (command && !command->execute()) {
-            retryAfterPause(std::move(command));
+        Queued queued = take();
+        if (queued.command && !queued.command->execute()) {
+            retryAfterPause(std::move(queued));
         }
     }
     clear();

@@ -135,6 +135,11 @@ CamError GetPropertyDescCommand::read(CamPropertyID property)
     return error;
 }
 
+std::string propertySettingKey(CamPropertyID property)
+{
+    return "property " + std::to_string(property);
+}
+
 template <typename Value>
 bool SetPropertyCommand<Value>::execute()
 {

@@ -20,34 +20,67 @@ constexpr CamCapacity hostCapacity{0x7FFFFFFF, 0x1000, 1};
 bool OpenSessionCommand::execute()
 {
     CameraModel& model = *m_model;
-    CamError error = CamOpenSession(model.camera());
-    if (error == CAM_ERR_OK) {
-        error = calls::setProperty(model, CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST);
-    }
-    if (model.isLegacy()) {
-        GetPropertyCommand(m_model, CAM_PROP_UNKNOWN, 0).execute();
-        GetPropertyDescCommand(m_model, CAM_PROP_UNKNOWN).execute();
-    } else {
-        if (error == CAM_ERR_OK) {
-            error = CamSendStatusCommand(model.camera(), CAM_STATUS_COMMAND_UI_LOCK, 0);
-            if (error == CAM_ERR_OK) {
-                error = CamSetCapacity(model.camera(), hostCapacity);
-                CamSendStatusCommand(model.camera(), CAM_STATUS_COMMAND_UI_UNLOCK, 0);
-            }
+    const CamError error = advance();
+    if ((error == CAM_ERR_DEVICE_BUSY || error == CAM_ERR_OBJECT_NOTREADY) && m_retries < transientRetryLimit) {
+        ++m_retries;
+        if (error == CAM_ERR_DEVICE_BUSY) {
+            calls::notifyBusy(model);
         }
-        // Whatever happened above: prepare single shots and live view.
-        calls::setProperty(model, CAM_PROP_DRIVE_MODE, 0);
-        GetPropertyDescCommand(m_model, CAM_PROP_EVF_MODE).execute();
-        GetPropertyCommand(m_model, CAM_PROP_EVF_MODE, 0).execute();
-        GetPropertyCommand(m_model, CAM_PROP_EVF_OUTPUT_DEVICE, 0).execute();
-        calls::setProperty(model, CAM_PROP_EVF_MODE, 1);
+        return false;
     }
+    prepare();
     if (error == CAM_ERR_OK) {
         model.notifyObservers("CameraConnected");
     } else {
         calls::notifyError(model, error);
     }
     return true;
+}
+
+CamError OpenSessionCommand::advance()
+{
+    CameraModel& model = *m_model;
+    if (m_step == Step::OpenSession) {
+        // Opening again an open session would make the camera report all its settings twice.
+        if (const CamError error = CamOpenSession(model.camera())) {
+            return error;
+        }
+        m_step = Step::SaveToHost;
+    }
+    if (m_step == Step::SaveToHost) {
+        if (const CamError error = calls::setProperty(model, CAM_PROP_SAVE_TO, CAM_SAVE_TO_HOST)) {
+            return error;
+        }
+        m_step = model.isLegacy() ? Step::Done : Step::HostCapacity;
+    }
+    if (m_step == Step::HostCapacity) {
+        if (const CamError error = CamSendStatusCommand(model.camera(), CAM_STATUS_COMMAND_UI_LOCK, 0)) {
+            return error;
+        }
+        const CamError error = CamSetCapacity(model.camera(), hostCapacity);
+        CamSendStatusCommand(model.camera(), CAM_STATUS_COMMAND_UI_UNLOCK, 0);
+        if (error != CAM_ERR_OK) {
+            return error;
+        }
+        m_step = Step::Done;
+    }
+    return CAM_ERR_OK;
+}
+
+void OpenSessionCommand::prepare()
+{
+    if (m_model->isLegacy()) {
+        GetPropertyCommand(m_model, CAM_PROP_UNKNOWN, 0).execute();
+        GetPropertyDescCommand(m_model, CAM_PROP_UNKNOWN).execute();
+        return;
+    }
+    // Whatever happened before: prepare single shots and live view.
+    CameraModel& model = *m_model;
+    calls::setProperty(model, CAM_PROP_DRIVE_MODE, 0);
+    GetPropertyDescCommand(m_model, CAM_PROP_EVF_MODE).execute();
+    GetPropertyCommand(m_model, CAM_PROP_EVF_MODE, 0).execute();
+    GetPropertyCommand(m_model, CAM_PROP_EVF_OUTPUT_DEVICE, 0).execute();
+    calls::setProperty(model, CAM_PROP_EVF_MODE, 1);
 }
 
 bool CloseSessionCommand::execute()

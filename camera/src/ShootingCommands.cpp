@@ -4,14 +4,12 @@
 #include "camera/ShootingCommands.h"
 
 #include "CameraCalls.h"
+#include "DownloadFiles.h"
 #include "camera/CameraModel.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include <unistd.h>
 
 namespace camera {
 namespace {
@@ -69,7 +67,7 @@ void DownloadCommand::releaseItem()
 
 std::string DownloadCommand::localFileName(const std::string& cameraName)
 {
-    // Folder parts would place the file outside the current folder.
+    // Folder parts would place the file outside the download folder.
     const std::size_t separator = cameraName.find_last_of("/\\");
     std::string name = separator == std::string::npos ? cameraName : cameraName.substr(separator + 1);
     if (name == "." || name == "..") {
@@ -83,6 +81,7 @@ bool DownloadCommand::execute()
     CameraModel& model = *m_model;
     CamDirectoryItemInfo info{};
     std::string fileName;
+    std::string writtenPath;
     CamError result = CamGetDirectoryItemInfo(m_item, &info);
     if (result == CAM_ERR_OK) {
         fileName = localFileName(std::string(info.szFileName, strnlen(info.szFileName, sizeof info.szFileName)));
@@ -95,7 +94,7 @@ bool DownloadCommand::execute()
             model.notifyObservers("DownloadStart", fileName.data());
             m_announced = true;
         }
-        result = downloadTo(fileName, info.size);
+        result = downloadTo(fileName, info.size, writtenPath);
     }
     if (result == CAM_ERR_DEVICE_BUSY || result == CAM_ERR_OBJECT_NOTREADY) {
         // The picture is still on the camera: keep the item and fetch it again after the pause.
@@ -110,23 +109,22 @@ bool DownloadCommand::execute()
         }
     }
     if (result == CAM_ERR_OK) {
-        model.notifyObservers("DownloadComplete", fileName.data());
+        model.notifyObservers("DownloadComplete", writtenPath.data());
     } else {
         calls::notifyError(model, result);
     }
     return true;
 }
 
-CamError DownloadCommand::downloadTo(const std::string& fileName, uint64_t size)
+CamError DownloadCommand::downloadTo(const std::string& fileName, uint64_t size, std::string& writtenPath)
 {
-    static std::atomic<uint32_t> sequence{0};
     CamStreamRef stream = nullptr;
-    std::string temporaryName;
+    std::string temporaryPath;
     CamError result = CAM_ERR_FILE_ALREADY_EXISTS;
     // Created exclusively: an existing file or a planted link under that name is never used.
     for (int attempt = 0; attempt < 100 && result == CAM_ERR_FILE_ALREADY_EXISTS; ++attempt) {
-        temporaryName = "." + fileName + "." + std::to_string(getpid()) + "-" + std::to_string(sequence++) + ".part";
-        result = CamCreateFileStream(temporaryName.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_NEW,
+        temporaryPath = downloads::pathIn(m_folder, downloads::temporaryName());
+        result = CamCreateFileStream(temporaryPath.c_str(), CAM_FILE_CREATE_DISPOSITION_CREATE_NEW,
                                      CAM_ACCESS_READ_WRITE, &stream);
     }
     if (result != CAM_ERR_OK) {
@@ -141,16 +139,16 @@ CamError DownloadCommand::downloadTo(const std::string& fileName, uint64_t size)
         // answer into an error would make the operator lose the shot.
         CamDownloadComplete(m_item);
     }
-    // Released before the rename: that closes the file with every byte written.
+    // Released before the file takes its name: that closes it with every byte written.
     const CamError released = CamRelease(stream);
     if (result == CAM_ERR_OK) {
         result = released;
     }
-    if (result == CAM_ERR_OK && std::rename(temporaryName.c_str(), fileName.c_str()) != 0) {
-        result = CAM_ERR_FILE_WRITE_ERROR;
+    if (result == CAM_ERR_OK) {
+        result = downloads::publish(temporaryPath, m_folder, fileName, writtenPath);
     }
     if (result != CAM_ERR_OK) {
-        std::remove(temporaryName.c_str());
+        std::remove(temporaryPath.c_str());
     }
     return result;
 }

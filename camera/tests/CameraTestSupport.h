@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,15 +96,19 @@ private:
     bool m_open = false;
 };
 
-// A test command: logs its label, optionally blocks on a gate, asks `failures` times to run again.
+// A test command: logs its label, optionally blocks on a gate, asks `failures` times to run
+// again; it may stand for a setting (`settingKey`).
 class ScriptCommand final : public Command {
 public:
     ScriptCommand(RunLog& log, std::string label, int failures = 0, Gate* gate = nullptr,
                   int* destroyed = nullptr);
     ~ScriptCommand() override;
     bool execute() override;
+    std::optional<std::string> settingKey() const override { return m_key; }
+    void setSettingKey(std::string key) { m_key = std::move(key); }
 
 private:
+    std::optional<std::string> m_key;
     RunLog& m_log;
     std::string m_label;
     int m_failures;

@@ -1,6 +1,6 @@
 // The controller's dispatch table and the SDK event handlers, driving a running processor and
 // the simulated camera.
-#include "CameraTestSupport.h"
+#include "ControllerFixture.h"
 
 #include "camera/ActionEvents.h"
 #include "camera/CameraController.h"
@@ -14,61 +14,6 @@ namespace camera::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class ControllerTest : public CameraTest {
-protected:
-    void start(const std::function<void(camsdk::sim::SimConfig&)>& adjust = {})
-    {
-        connect(adjust);
-        m_model = createCameraModel(m_camera, m_deviceInfo);
-        m_model->addObserver(&m_observer);
-        m_controller = std::make_unique<CameraController>(m_model);
-        m_source.addActionListener(m_controller.get());
-        m_controller->run();
-        ASSERT_TRUE(m_observer.waitFor("CameraConnected"));
-        camsdk::sim::waitForEventsDelivered();
-        camsdk::sim::clearJournal();
-        m_observer.clear();
-    }
-
-    void registerHandlers()
-    {
-        void* context = static_cast<ActionListener*>(m_controller.get());
-        ASSERT_EQ(CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, &handlePropertyEvent, context), 0u);
-        ASSERT_EQ(CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, &handleObjectEvent, context), 0u);
-        ASSERT_EQ(CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context), 0u);
-        m_handlersRegistered = true;
-    }
-
-    void TearDown() override
-    {
-        if (m_handlersRegistered) {
-            CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr);
-            CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr);
-            CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, nullptr, nullptr);
-            camsdk::sim::waitForEventsDelivered();
-        }
-        if (m_controller) {
-            m_source.fireAction("closing", nullptr);
-            m_controller.reset();
-        }
-        CameraTest::TearDown();
-    }
-
-    // Queues a marker behind everything fired so far and waits until it ran: all of that has
-    // been handled. The marker does not call the camera.
-    void drain()
-    {
-        const std::size_t before = m_drained.labels().size();
-        m_controller->postCommand(std::make_unique<ScriptCommand>(m_drained, "drained"));
-        ASSERT_TRUE(m_drained.waitForSize(before + 1));
-    }
-
-    ActionSource m_source;
-    std::unique_ptr<CameraController> m_controller;
-    RunLog m_drained;
-    bool m_handlersRegistered = false;
-};
 
 // One action through the controller: the argument (a 32-bit value, or any other pointer), what
 // is set up first, the SDK calls it leads to and the notifications.

@@ -5,6 +5,7 @@
 #include "camera/CameraController.h"
 #include "camera/Processor.h"
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -44,6 +45,58 @@ TEST_F(ProcessorTest, RetriedCommandRunsBehindEverythingQueuedMeanwhile)
     ASSERT_TRUE(m_log.waitForSize(4));
     EXPECT_EQ(m_log.labels(), (Labels{"retried", "during run", "during pause", "retried"}));
     EXPECT_TRUE(m_processor.stop());
+}
+
+// Guards against a retry that fell due while the worker was busy jumping ahead of the work
+// queued while it waited (it must go to the back of the queue, not the front).
+TEST_F(ProcessorTest, RetryFallingDueDuringALongCommandRunsBehindWorkQueuedMeanwhile)
+{
+    m_processor.start();
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "retried", 1));
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "long", 0, &m_blocker));
+    // "long" runs only after "retried" has been put aside for its pause.
+    ASSERT_TRUE(m_log.waitForSize(2));
+    const auto retryRegistered = std::chrono::steady_clock::now();
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "queued meanwhile"));
+    // Hold the worker until the retry's pause is surely over.
+    std::this_thread::sleep_until(retryRegistered + Processor::retryPause + 100ms);
+    m_blocker.open();
+    ASSERT_TRUE(m_log.waitForSize(4));
+    EXPECT_EQ(m_log.labels(), (Labels{"retried", "long", "queued meanwhile", "retried"}));
+}
+
+// Guards against an older request for a setting overriding a newer one: a command with the
+// same setting key cancels the pending retry of an earlier one, and one that is running when
+// the newer one comes does not run again; commands without a key or of another key are kept.
+TEST_F(ProcessorTest, LaterCommandOfTheSameSettingCancelsItsRetries)
+{
+    const auto keyed = [&](const std::string& label, const std::string& key, int failures, Gate* gate = nullptr,
+                           int* destroyed = nullptr) {
+        auto command = std::make_unique<ScriptCommand>(m_log, label, failures, gate, destroyed);
+        command->setSettingKey(key);
+        return command;
+    };
+    int cancelled = 0;
+    m_processor.start();
+    m_processor.enqueue(keyed("older Tv", "Tv", 1, nullptr, &cancelled));
+    m_processor.enqueue(keyed("other Av", "Av", 1));
+    m_processor.enqueue(std::make_unique<ScriptCommand>(m_log, "no key", 1));
+    m_processor.enqueue(keyed("running Tv", "Tv", 1, &m_blocker, &cancelled));
+    ASSERT_TRUE(m_log.waitForSize(4));
+    // "older Tv" waits out its pause now and "running Tv" is running.
+    m_processor.enqueue(keyed("newer Tv", "Tv", 0));
+    EXPECT_EQ(cancelled, 1) << "the pending retry went at once";
+    m_blocker.open();
+    ASSERT_TRUE(m_log.waitForSize(7));
+    RunLog marker;
+    m_processor.enqueue(std::make_unique<ScriptCommand>(marker, "marker", 1));
+    ASSERT_TRUE(marker.waitForSize(2));
+    EXPECT_EQ(cancelled, 2);
+    Labels labels = m_log.labels();
+    EXPECT_EQ(Labels(labels.begin(), labels.begin() + 5),
+              (Labels{"older Tv", "other Av", "no key", "running Tv", "newer Tv"}));
+    std::sort(labels.begin() + 5, labels.end());
+    EXPECT_EQ(Labels(labels.begin() + 5, labels.end()), (Labels{"no key", "other Av"})) << "run again";
 }
 
 // Guards against queued work running after a stop, or the close command running twice or not at all.

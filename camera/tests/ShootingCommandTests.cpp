@@ -87,9 +87,9 @@ TEST_F(ShootingCommandTest, LegacyShotIsMadeEvenWhenTheLockFails)
     camsdk::sim::waitForEventsDelivered();
 }
 
-// Guards against a download whose start and end name different files, missing progress, or a
-// stale longer file surviving under the same name.
-TEST_F(ShootingCommandTest, DownloadReplacesTheFileAndReportsProgressAndOneName)
+// Guards against a download that replaces an earlier picture of the same name (a camera that
+// restarted its numbering), whose start and end name different files, or without progress.
+TEST_F(ShootingCommandTest, DownloadKeepsAnExistingFileAndReportsProgressAndItsNames)
 {
     openModel([](auto& config) { config.downloadChunkBytes = 16 * 1024; });
     CamDirectoryItemRef item = shootItem();
@@ -97,7 +97,9 @@ TEST_F(ShootingCommandTest, DownloadReplacesTheFileAndReportsProgressAndOneName)
     CamDirectoryItemInfo info{};
     ASSERT_EQ(CamGetDirectoryItemInfo(item, &info), CAM_ERR_OK);
     const std::string name = info.szFileName;
-    std::ofstream(name, std::ios::binary) << std::string(info.size + 100000, 'x');
+    ASSERT_EQ(name, "IMG_0001.JPG");
+    const std::string earlier(info.size + 100000, 'x');
+    std::ofstream(name, std::ios::binary) << earlier;
 
     EXPECT_TRUE(DownloadCommand(m_model.get(), item).execute());
     const auto start = m_observer.named("DownloadStart");
@@ -105,14 +107,17 @@ TEST_F(ShootingCommandTest, DownloadReplacesTheFileAndReportsProgressAndOneName)
     ASSERT_EQ(start.size(), 1u);
     ASSERT_EQ(complete.size(), 1u);
     EXPECT_EQ(start[0].text, name);
-    EXPECT_EQ(complete[0].text, name);
+    EXPECT_EQ(complete[0].text, "IMG_0001_1.JPG");
     const auto progress = m_observer.named("ProgressReport");
     ASSERT_GT(progress.size(), 1u);
     EXPECT_EQ(progress.back().value, 100u);
-    EXPECT_EQ(fs::file_size(m_folder / name), info.size);
-    std::ifstream file(m_folder / name, std::ios::binary);
+    std::ifstream kept(m_folder / name, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), earlier);
+    EXPECT_EQ(fs::file_size(m_folder / "IMG_0001_1.JPG"), info.size);
+    std::ifstream file(m_folder / "IMG_0001_1.JPG", std::ios::binary);
     EXPECT_EQ(file.get(), 0xFF);
     EXPECT_EQ(file.get(), 0xD8);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 2) << "no temporary file left";
 }
 
 // Guards against a camera file name with folder parts writing outside the current folder.

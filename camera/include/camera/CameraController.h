@@ -3,7 +3,8 @@
 //
 // Threading: actionPerformed is called from any thread (the dialog's, the SDK's event
 // thread); it only queues under the processor's lock, except "closing", which blocks up to
-// 5 s. run and the destructor are called from the owner's thread.
+// 5 s. run and the destructor are called from the owner's thread; setDownloadFolder from any
+// thread, normally by the owner before the event handlers are registered and before run.
 #pragma once
 
 #include "camera/ActionEvents.h"
@@ -12,7 +13,9 @@
 #include "camera/Processor.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 namespace camera {
 
@@ -25,6 +28,13 @@ public:
     ~CameraController() override = default;
 
     void actionPerformed(const ActionEvent& event) override;
+
+    // The folder every later "download" action writes into (see DownloadCommand); empty, the
+    // default, for the process's current folder. Set it before the SDK's event handlers are
+    // registered and before `run`, so that no picture goes elsewhere; a download already
+    // queued keeps the folder it was queued with.
+    void setDownloadFolder(std::string folder);
+    std::string downloadFolder() const;
 
     // Starts the worker and queues the opening of the session.
     void run();
@@ -42,6 +52,9 @@ private:
 
     // Declared before the processor so that it outlives the worker thread.
     std::shared_ptr<CameraModel> m_model;
+    // Read on the SDK's event thread when a download is queued.
+    mutable std::mutex m_folderMutex;
+    std::string m_downloadFolder;
     Processor m_processor;
 };
 

@@ -5,6 +5,9 @@
 // processor's owner when discarded).
 #pragma once
 
+#include <optional>
+#include <string>
+
 namespace camera {
 
 class CameraModel;
@@ -18,6 +21,12 @@ public:
     virtual ~Command() = default;
 
     virtual bool execute() = 0;
+
+    // The camera state this command sets (a property, a switch such as live view), if any.
+    // Commands with the same key ask for the same thing: the later one wins, so queueing it
+    // cancels a retry of an earlier one that is still pending. Commands without a key (reads,
+    // shots, downloads) are never cancelled this way.
+    virtual std::optional<std::string> settingKey() const { return std::nullopt; }
 
     CameraModel* model() const { return m_model; }
 

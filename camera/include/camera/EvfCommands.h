@@ -9,6 +9,8 @@
 #include <camsdk/CamSdk.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace camera {
 
@@ -33,16 +35,23 @@ struct EvfFrameData {
     }
 };
 
+// The setting keys of the live-view switch (start/end) and of the live-view autofocus
+// (on/off): the later of two such commands cancels a pending retry of the earlier one.
+inline constexpr const char* liveViewSettingKey = "live view";
+inline constexpr const char* liveViewAutofocusSettingKey = "live-view autofocus";
+
 class StartEvfCommand final : public Command {
 public:
     using Command::Command;
     bool execute() override;
+    std::optional<std::string> settingKey() const override { return liveViewSettingKey; }
 };
 
 class EndEvfCommand final : public Command {
 public:
     using Command::Command;
     bool execute() override;
+    std::optional<std::string> settingKey() const override { return liveViewSettingKey; }
 };
 
 class DownloadEvfCommand final : public Command {
@@ -64,6 +73,7 @@ class DoEvfAfCommand final : public Command {
 public:
     DoEvfAfCommand(CameraModel* model, uint32_t on) : Command(model), m_on(on) {}
     bool execute() override;
+    std::optional<std::string> settingKey() const override { return liveViewAutofocusSettingKey; }
 
 private:
     uint32_t m_on;

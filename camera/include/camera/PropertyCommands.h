@@ -10,6 +10,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace camera {
 
@@ -51,13 +53,18 @@ private:
 };
 
 // Writes a 32-bit value (4 bytes) or a point (8 bytes); the model learns the new value only
-// from the camera's property event.
+// from the camera's property event. A later write of the same property cancels a pending
+// retry of this one.
+// The setting key of writes to one property.
+std::string propertySettingKey(CamPropertyID property);
+
 template <typename Value>
 class SetPropertyCommand final : public Command {
 public:
     SetPropertyCommand(CameraModel* model, CamPropertyID property, Value value)
         : Command(model), m_property(property), m_value(value) {}
     bool execute() override;
+    std::optional<std::string> settingKey() const override { return propertySettingKey(m_property); }
 
     CamPropertyID property() const { return m_property; }
     Value value() const { return m_value; }

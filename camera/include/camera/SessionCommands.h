@@ -14,10 +14,27 @@
 
 namespace camera {
 
+// Opens the session and readies the camera for tethered shooting, then announces
+// "CameraConnected" (or "error"). A busy (0x81, announced as "DeviceBusy") or not-ready
+// (0xA102) answer while opening makes the command run again, at most `transientRetryLimit`
+// times; a run again resumes at the step that met the answer, so the session is opened and
+// each setting sent only once, and the preparation reads run once, at the end.
 class OpenSessionCommand final : public Command {
 public:
+    static constexpr int32_t transientRetryLimit = 10;
+
     using Command::Command;
     bool execute() override;
+
+private:
+    enum class Step { OpenSession, SaveToHost, HostCapacity, Done };
+
+    // Runs the steps from the current one on; returns the first failure.
+    CamError advance();
+    void prepare();
+
+    Step m_step = Step::OpenSession;
+    int32_t m_retries = 0;
 };
 
 class CloseSessionCommand final : public Command {

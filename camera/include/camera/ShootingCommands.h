@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace camera {
 
@@ -35,17 +36,22 @@ private:
     uint32_t m_state;
 };
 
-// Downloads a directory item into the current folder under the final component of the name
-// the camera reports, announcing "DownloadStart", "ProgressReport" and "DownloadComplete".
-// The start and complete notifications carry that name as a NUL-terminated char text, the
-// progress one a uint32_t percentage.
-// The bytes go to a new temporary file beside it that takes the name only once complete, so
-// a failed download never leaves a partial file under that name nor wipes an older one. A
-// busy or not-ready camera ("DeviceBusy") makes the command run again with the item kept.
+// Downloads a directory item into a folder (the current folder when none is given),
+// announcing "DownloadStart", "ProgressReport" and "DownloadComplete". "DownloadStart" carries
+// the final component of the name the camera reports, "DownloadComplete" the path of the file
+// written (the folder joined with the file's name; the name alone for the current folder),
+// both as NUL-terminated char texts; "ProgressReport" a uint32_t percentage.
+// The bytes go to a new temporary file of our own (".vesk-<pid>-<n>.part") in that folder,
+// which takes the camera's name only once complete, so a failed download never leaves a
+// partial file under that name. An existing file is never replaced: when the camera's name
+// is taken (a camera that restarted its numbering, an earlier download not yet taken over),
+// the file gets the first free name of NAME_1.EXT, NAME_2.EXT, ... A busy or not-ready camera
+// ("DeviceBusy") makes the command run again with the item kept.
 // Owns the item: it is released exactly once, by `execute` or by the destructor.
 class DownloadCommand final : public Command {
 public:
-    DownloadCommand(CameraModel* model, CamDirectoryItemRef item) : Command(model), m_item(item) {}
+    DownloadCommand(CameraModel* model, CamDirectoryItemRef item, std::string folder = {})
+        : Command(model), m_item(item), m_folder(std::move(folder)) {}
     ~DownloadCommand() override;
     bool execute() override;
 
@@ -58,10 +64,12 @@ public:
 
 private:
     void releaseItem();
-    // Downloads into a temporary file and renames it to `fileName` on success.
-    CamError downloadTo(const std::string& fileName, uint64_t size);
+    // Downloads into a temporary file and gives it a free name based on `fileName`; on
+    // success `writtenPath` is the file's path.
+    CamError downloadTo(const std::string& fileName, uint64_t size, std::string& writtenPath);
 
     CamDirectoryItemRef m_item;
+    std::string m_folder;
     bool m_announced = false;
 };
 
