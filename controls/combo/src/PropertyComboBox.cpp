@@ -5,10 +5,12 @@
 #include "controls/PropertyComboBox.h"
 
 #include "controls/RegisteredMessages.h"
+#include "controls/WheelNeedsFocus.h"
 
 #include <camera/ActionEvents.h>
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QVariant>
 
@@ -42,7 +44,12 @@ CPropertyComboBox::CPropertyComboBox(CamPropertyID property, QWidget* parent)
     // changed by the camera: typing never adds an item.
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
+    // What the operator types is taken as typed: no completion adds characters to it.
+    setCompleter(nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_typed = true; });
     connect(this, &QComboBox::activated, this, &CPropertyComboBox::OnSelectionChange);
+    // Scrolling the dialog past a setting must not send the camera a new value.
+    requireFocusForWheel(this);
 }
 
 CPropertyComboBox::~CPropertyComboBox()
@@ -72,7 +79,10 @@ void CPropertyComboBox::UpdateProperty(uint32_t value)
     if (row == m_labels.end()) {
         return;
     }
-    SetShownText(QString::fromLatin1(row->second), findData(QVariant::fromValue(value)));
+    // The camera's value replaces whatever the operator was typing.
+    m_typed = false;
+    m_cameraText = QString::fromLatin1(row->second);
+    SetShownText(m_cameraText, findData(QVariant::fromValue(value)));
 }
 
 void CPropertyComboBox::UpdatePropertyDesc(const CamPropertyDesc* description)
@@ -173,8 +183,63 @@ bool CPropertyComboBox::event(QEvent* event)
     return QComboBox::event(event);
 }
 
+void CPropertyComboBox::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (isEditable() && m_typed && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+        // Handled here alone: the edit field's own handling of Enter would choose a matching
+        // item a second time.
+        if (key == Qt::Key_Escape) {
+            RevertToCameraValue();
+        } else {
+            CommitTypedText();
+        }
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void CPropertyComboBox::focusOutEvent(QFocusEvent* event)
+{
+    // Opening the drop-down list moves the focus to it; the typing goes on after it closes.
+    if (isEditable() && m_typed && event->reason() != Qt::PopupFocusReason) {
+        CommitTypedText();
+    }
+    QComboBox::focusOutEvent(event);
+}
+
+void CPropertyComboBox::CommitTypedText()
+{
+    m_typed = false;
+    const QString typed = currentText().trimmed();
+    for (int index = 0; index < count(); ++index) {
+        if (itemText(index).compare(typed, Qt::CaseInsensitive) == 0) {
+            setCurrentIndex(index);
+            setEditText(itemText(index));
+            OnSelectionChange(index);
+            return;
+        }
+    }
+    RevertToCameraValue();
+}
+
+void CPropertyComboBox::RevertToCameraValue()
+{
+    m_typed = false;
+    if (const auto model = m_model.lock()) {
+        const uint32_t value = model->propertyUInt32(m_property);
+        if (m_labels.contains(value)) {
+            UpdateProperty(value);
+            return;
+        }
+    }
+    SetShownText(m_cameraText, findText(m_cameraText, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
 void CPropertyComboBox::OnSelectionChange(int index)
 {
+    m_typed = false;
     if (index < 0) {
         return;
     }

@@ -3,12 +3,17 @@
 //
 // Threading: the tests run on the UI thread; model notifications come from a std::thread.
 #include "controls/SettingComboBoxes.h"
+#include "controls/WheelNeedsFocus.h"
 
 #include <camera/ActionEvents.h>
 #include <camera/CameraModel.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <atomic>
 #include <functional>
@@ -328,6 +333,133 @@ private slots:
         running = false;
         worker.join();
         QCoreApplication::processEvents();
+    }
+
+    // Guards against typed text that is no allowed value staying in the box (the camera keeps
+    // another value than the one shown) or being sent; against a typed allowed value not
+    // being sent, or being sent twice (by Enter and again by the focus leaving).
+    void typedTextChoosesAnAllowedValueOrReverts()
+    {
+        const auto model = std::make_shared<camera::CameraModel>(nullptr);
+        model->setPropertyDesc(CAM_PROP_ISO_SPEED, describe({0x48, 0x58, 0x68, 0x78}));
+        model->setPropertyUInt32(CAM_PROP_ISO_SPEED, 0x48);
+        QWidget window;
+        auto* iso = new CIso(&window);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 40);
+        RecordingListener listener;
+        iso->addActionListener(&listener);
+        iso->SetCameraModel(model);
+        const CamPropertyDesc allowed = model->propertyDesc(CAM_PROP_ISO_SPEED);
+        iso->UpdatePropertyDesc(&allowed);
+        iso->UpdateProperty(0x48);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        const auto typeInto = [&](const QString& text) {
+            iso->setFocus();
+            QTRY_VERIFY(iso->hasFocus());
+            iso->lineEdit()->selectAll();
+            QTest::keyClicks(iso, text);
+            QCOMPARE(iso->shownText(), text);
+        };
+
+        // Over the highest allowed value (a label of the table, but not offered): reverted
+        // when the focus leaves and on Enter.
+        typeInto(QStringLiteral("12800"));
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(iso->shownText(), QStringLiteral("100"));
+        typeInto(QStringLiteral("12800"));
+        QTest::keyClick(iso, Qt::Key_Return);
+        QCOMPARE(iso->shownText(), QStringLiteral("100"));
+        typeInto(QStringLiteral("fast"));
+        QTest::keyClick(iso, Qt::Key_Enter);
+        QCOMPARE(iso->shownText(), QStringLiteral("100"));
+        QCOMPARE(iso->currentIndex(), 0);
+        QCOMPARE(listener.fired.size(), std::size_t{0});
+
+        // An allowed value is chosen and sent once, Enter and focus loss together.
+        typeInto(QStringLiteral("400"));
+        QTest::keyClick(iso, Qt::Key_Return);
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(listener.fired.size(), std::size_t{1});
+        QCOMPARE(listener.fired[0].command, std::string("set_ISOSpeed"));
+        QCOMPARE(listener.fired[0].value, 0x58u);
+        QCOMPARE(iso->shownText(), QStringLiteral("400"));
+        QCOMPARE(iso->currentIndex(), 1);
+
+        // Blanks around it are no part of a value; the focus leaving sends it too.
+        typeInto(QStringLiteral(" 1600 "));
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(listener.fired.size(), std::size_t{2});
+        QCOMPARE(listener.fired[1].value, 0x68u);
+        QCOMPARE(iso->shownText(), QStringLiteral("1600"));
+
+        // Passing through the box without typing sends nothing.
+        iso->setFocus();
+        QTRY_VERIFY(iso->hasFocus());
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(listener.fired.size(), std::size_t{2});
+    }
+
+    // Guards against the wheel changing a setting (and sending it to the camera) while the
+    // operator only moves the pointer across the dialog: without the focus nothing changes.
+    // The same filter serves any other box of the dialog.
+    void wheelChangesOnlyAFocusedBox()
+    {
+        QWidget window;
+        auto* iso = new CIso(&window);
+        auto* rotation = new QComboBox(&window);
+        rotation->addItems({QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180")});
+        rotation->move(0, 40);
+        requireFocusForWheel(rotation);
+        requireFocusForWheel(rotation);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 80);
+        RecordingListener listener;
+        iso->addActionListener(&listener);
+        const CamPropertyDesc allowed = describe({0x48, 0x58, 0x68});
+        iso->UpdatePropertyDesc(&allowed);
+        iso->UpdateProperty(0x58);
+        QSignalSpy rotationActivated(rotation, &QComboBox::activated);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+
+        const auto wheel = [](QWidget* target) {
+            const QPointF at(target->width() / 2.0, target->height() / 2.0);
+            QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &event);
+        };
+        wheel(iso);
+        wheel(rotation);
+        QCOMPARE(iso->shownText(), QStringLiteral("400"));
+        QCOMPARE(listener.fired.size(), std::size_t{0});
+        QCOMPARE(rotation->currentIndex(), 0);
+        QCOMPARE(rotationActivated.count(), 0);
+        QVERIFY(other->hasFocus());
+        QCOMPARE(iso->focusPolicy(), Qt::StrongFocus);
+        QCOMPARE(rotation->focusPolicy(), Qt::StrongFocus);
+
+        iso->setFocus();
+        QTRY_VERIFY(iso->hasFocus());
+        wheel(iso);
+        QCOMPARE(iso->shownText(), QStringLiteral("1600"));
+        QCOMPARE(listener.fired.size(), std::size_t{1});
+        QCOMPARE(listener.fired[0].value, 0x68u);
+        rotation->setFocus();
+        QTRY_VERIFY(rotation->hasFocus());
+        wheel(rotation);
+        QCOMPARE(rotation->currentIndex(), 1);
+        QCOMPARE(rotationActivated.count(), 1);
     }
 
     // Guards against firing the label's value instead of the item's own (two items share a

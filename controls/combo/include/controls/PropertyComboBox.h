@@ -1,6 +1,8 @@
 // The common base of the camera-setting combo boxes: a table from camera value to label, the
 // drop-down list of the values the camera allows, the current value as the box's text, and a
-// choice of the user turned into an action.
+// choice of the user turned into an action. Text typed into the box counts when it names one
+// of the listed values (see CommitTypedText); the wheel changes the box only while it has the
+// keyboard focus.
 //
 // Threading: a UI-thread widget. Only PostOnNotification (called from a subclass's `update`)
 // runs on the notifying thread; it posts to the box and touches nothing else.
@@ -12,6 +14,8 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QString>
 
 #include <cstdint>
@@ -82,15 +86,28 @@ protected:
     void StopObserving();
 
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void OnSelectionChange(int index);
+    // Enter, or the focus leaving the box, after the operator typed: text that names a listed
+    // value (letter case and blanks around it aside) chooses that item as a choice from the
+    // list does; any other text gives way to the camera's value.
+    void CommitTypedText();
+    // Shows the camera's current value again (from the model, else the text it last showed).
+    void RevertToCameraValue();
     void SetShownText(const QString& text, int index);
 
     const CamPropertyID m_property;
     int32_t m_entryCount = 0;
     LabelTable m_labels;
     std::weak_ptr<camera::CameraModel> m_model;
+    // True from the operator's first keystroke in the edit field until the text is committed,
+    // reverted or replaced by a choice or by the camera.
+    bool m_typed = false;
+    // The text last shown for the camera (UpdateProperty, UpdatePropertyDesc).
+    QString m_cameraText;
 };
 
 } // namespace controls
