@@ -102,5 +102,44 @@ TEST_F(ShutdownTest, DriversTeardownOrderLeavesNoLiveHandleWhileEventsKeepComing
     EXPECT_EQ(leakingRounds, 0) << "of " << rounds << " rounds";
 }
 
+// Guards against an event already being delivered when the handlers are unregistered reaching
+// the controller after it was deleted (a use after free in postCommand): the driver may
+// delete the controller as soon as the three unregistering calls have returned.
+TEST_F(ShutdownTest, ControllerDeletedRightAfterUnregisteringIsNotReachedByAnEvent)
+{
+    constexpr int rounds = 20;
+    connect(smallShots);
+    for (int round = 0; round < rounds; ++round) {
+        auto model = createCameraModel(m_camera, m_deviceInfo);
+        auto controller = std::make_unique<CameraController>(model);
+        void* context = static_cast<ActionListener*>(controller.get());
+        CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, &handlePropertyEvent, context);
+        CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, &handleObjectEvent, context);
+        CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context);
+        controller->run();
+
+        std::atomic<bool> busy{true};
+        std::thread cameraSide([&] {
+            for (uint32_t step = 0; busy; ++step) {
+                camsdk::sim::setProperty(0, CAM_PROP_ISO_SPEED, 0x48 + 8 * (step % 3));
+                camsdk::sim::raiseStateEvent(0, CAM_STATE_EVENT_JOB_STATUS_CHANGED, 0);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 + round % 5));
+
+        CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr);
+        CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr);
+        CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, nullptr, nullptr);
+        controller->actionPerformed(ActionEvent("closing", nullptr));
+        controller.reset();
+        model.reset();
+
+        busy = false;
+        cameraSide.join();
+        camsdk::sim::waitForEventsDelivered();
+    }
+}
+
 } // namespace
 } // namespace camera::test

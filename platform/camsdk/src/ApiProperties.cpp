@@ -9,6 +9,7 @@
 
 using camsdk::detail::Body;
 using camsdk::detail::CallRecord;
+using camsdk::detail::cameraBody;
 using camsdk::detail::EvfImageData;
 using camsdk::detail::Handlers;
 using camsdk::detail::journaledCall;
@@ -82,19 +83,34 @@ CamError propertyOf(Sdk& s, CamBaseRef ref, CamPropertyID property, PropertyByte
 }
 
 // Registers the camera's handler of the kind `kind` names; a null handler removes it and keeps
-// no context.
+// no context. Once a handler is replaced or removed, its call under way (if any) is waited
+// for, so that its context may go as soon as this returns; a handler changing its own
+// registration does not wait for itself.
 template <typename Handler>
 CamError registerHandler(const char* function, CamCameraRef camera, Registration<Handler> Handlers::*kind,
                          uint32_t event, Handler handler, void* context)
 {
     const Registration<Handler> registration{handler, event, handler ? context : nullptr};
-    if (auto routed = camsdk::detail::routedToGphoto({function, event}, [&](Sdk& s, StateLock&) {
-            return s.gphoto->registerHandler(s, camera, [&](Handlers& handlers) { handlers.*kind = registration; });
+    Registration<Handler> old;
+    const auto replace = [&](Handlers& handlers) {
+        old = handlers.*kind;
+        handlers.*kind = registration;
+    };
+    if (auto routed = camsdk::detail::routedToGphoto({function, event}, [&](Sdk& s, StateLock& lock) {
+            const CamError error = s.gphoto->registerHandler(s, camera, replace);
+            camsdk::detail::waitForDeliveryEnd(s, lock, old, registration);
+            return error;
         })) {
         return *routed;
     }
-    return withBody({function, event}, camera, Session::Any, [&](Sdk&, int, Body& body) -> CamError {
-        body.handlers.*kind = registration;
+    return journaledCall({function, event}, Needs::Started, [&](Sdk& s, StateLock& lock) -> CamError {
+        int index = 0;
+        Body* body = nullptr;
+        if (const CamError error = cameraBody(s, camera, index, body)) {
+            return error;
+        }
+        replace(body->handlers);
+        camsdk::detail::waitForDeliveryEnd(s, lock, old, registration);
         return CAM_ERR_OK;
     });
 }

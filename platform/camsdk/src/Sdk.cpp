@@ -1,6 +1,7 @@
 // Shared state of the SDK and the camera-side work that both the C calls and the simulator
 // control start: event delivery and picture taking.
-// Threading: see Sdk.h; handlers are called on the event thread with no lock held.
+// Threading: see Sdk.h; handlers are called on the event thread with no lock held, each
+// call marked as under way for the duration.
 #include "Sdk.h"
 
 #include "Picture.h"
@@ -175,9 +176,8 @@ void Sdk::raisePropertyEvent(int bodyIndex, CamPropertyEvent event, CamPropertyI
             return;
         }
         const auto target = registrationFor(s, bodyIndex, &Handlers::property, CAM_PROPERTY_EVENT_ALL, event);
-        lock.unlock();
         if (target.handler) {
-            target.handler(event, property, parameter, target.context);
+            deliver(s, lock, target, event, property, parameter);
         }
     });
 }
@@ -188,9 +188,8 @@ void Sdk::raiseStateEvent(int bodyIndex, CamStateEvent event, uint32_t parameter
         Sdk& s = sdk();
         std::unique_lock lock(s.mutex);
         const auto target = registrationFor(s, bodyIndex, &Handlers::state, CAM_STATE_EVENT_ALL, event);
-        lock.unlock();
         if (target.handler) {
-            target.handler(event, parameter, target.context);
+            deliver(s, lock, target, event, parameter);
         }
     });
 }
@@ -205,8 +204,7 @@ void Sdk::raiseObjectEvent(int bodyIndex, CamObjectEvent event, std::shared_ptr<
             return;
         }
         const CamBaseRef handle = item ? s.handles.add(item) : nullptr;
-        lock.unlock();
-        target.handler(event, handle, target.context);
+        deliver(s, lock, target, event, handle);
     });
 }
 

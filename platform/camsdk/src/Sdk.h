@@ -3,7 +3,8 @@
 //
 // Threading: `mutex` guards every member except `events` (locked by itself) and the
 // lifecycle, which `lifecycleMutex` serializes. No handler or callback is ever called while
-// `mutex` is held.
+// `mutex` is held. Handlers are called through `deliver`, which marks the call as under way
+// so that unregistering the handler waits for it to end (`waitForDeliveryEnd`).
 #pragma once
 
 #include "Body.h"
@@ -11,9 +12,11 @@
 #include "HandleTable.h"
 #include "camsdk/Simulator.h"
 
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <thread>
 #include <new>
 #include <optional>
 #include <string>
@@ -30,6 +33,18 @@ struct Fault {
     CamError code = 0;
     int remaining = 0;
     std::optional<CamPropertyID> property;
+};
+
+// A handler call under way: which handler, with which context, on which thread.
+struct Delivery {
+    void (*handler)() = nullptr;
+    const void* context = nullptr;
+    std::thread::id thread;
+
+    bool calls(void (*otherHandler)(), const void* otherContext) const
+    {
+        return handler && handler == otherHandler && context == otherContext;
+    }
 };
 
 // One entry of the journal in the making: what was asked.
@@ -58,6 +73,9 @@ struct Sdk {
     std::deque<sim::Call> journal;
 
     EventThread events;
+    // The handler call under way on the event thread, if any, and its end.
+    Delivery delivering;
+    std::condition_variable deliveryEnded;
 
     // Set while the SDK runs with the libgphoto2 back end (VESK_CAMERA_BACKEND=gphoto2).
     std::shared_ptr<gp::Backend> gphoto;
@@ -79,6 +97,45 @@ struct Sdk {
 };
 
 Sdk& sdk();
+
+// Calls the handler of `registration` with `arguments` and its context, marked as the
+// delivery under way. Called with the state lock held; returns with it released.
+template <typename Handler, typename... Arguments>
+void deliver(Sdk& s, std::unique_lock<std::mutex>& lock, const Registration<Handler>& registration,
+             Arguments... arguments)
+{
+    s.delivering = {reinterpret_cast<void (*)()>(registration.handler), registration.context,
+                    std::this_thread::get_id()};
+    lock.unlock();
+    struct EndOfDelivery {
+        Sdk& s;
+        std::unique_lock<std::mutex>& lock;
+        ~EndOfDelivery()
+        {
+            lock.lock();
+            s.delivering = {};
+            s.deliveryEnded.notify_all();
+            lock.unlock();
+        }
+    } end{s, lock};
+    registration.handler(arguments..., registration.context);
+}
+
+// Once a handler registration has been replaced (or removed) under `lock`: waits, the lock
+// released meanwhile, until no call of the old handler with its old context is under way,
+// unless the caller is that call itself (a handler that unregisters itself returns at once).
+template <typename Handler>
+void waitForDeliveryEnd(Sdk& s, std::unique_lock<std::mutex>& lock, const Registration<Handler>& old,
+                        const Registration<Handler>& current)
+{
+    const auto handler = reinterpret_cast<void (*)()>(old.handler);
+    if (!old.handler || (old.handler == current.handler && old.context == current.context)) {
+        return;
+    }
+    s.deliveryEnded.wait(lock, [&] {
+        return !s.delivering.calls(handler, old.context) || s.delivering.thread == std::this_thread::get_id();
+    });
+}
 
 // Calls other than releases and stream reads need a started SDK.
 inline bool started(const Sdk& s)

@@ -2,6 +2,7 @@
 // after terminate; disconnects and autofocus failures.
 #include "TestSupport.h"
 
+#include <atomic>
 #include <set>
 
 namespace camsdk::test {
@@ -195,6 +196,121 @@ TEST_F(EventTest, HandlersMayCallBackIntoTheSdk)
     std::lock_guard lock(reentry.mutex);
     EXPECT_EQ(reentry.results, (std::vector<CamError>{CAM_ERR_OK, CAM_ERR_OK}));
     EXPECT_EQ(sim::liveHandleCount(), before);
+}
+
+// A handler context on the heap whose handler stays inside for a moment and then uses the
+// context: freeing the context while a call is under way is counted as a violation (and is a
+// use after free under AddressSanitizer).
+struct SlowContext {
+    static inline std::atomic<int> running{0};
+    static inline std::atomic<int> entered{0};
+    static inline std::atomic<int> violations{0};
+    int calls = 0;
+
+    ~SlowContext()
+    {
+        if (running > 0) {
+            ++violations;
+        }
+    }
+    static void use(void* context)
+    {
+        ++running;
+        ++entered;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ++static_cast<SlowContext*>(context)->calls;
+        --running;
+    }
+    static CamError onProperty(CamPropertyEvent, CamPropertyID, uint32_t, void* context)
+    {
+        use(context);
+        return CAM_ERR_OK;
+    }
+    static CamError onObject(CamObjectEvent, CamBaseRef object, void* context)
+    {
+        use(context);
+        if (object) {
+            CamRelease(object);
+        }
+        return CAM_ERR_OK;
+    }
+    static CamError onState(CamStateEvent, uint32_t, void* context)
+    {
+        use(context);
+        return CAM_ERR_OK;
+    }
+};
+
+// Guards against a handler still running (or called again) after it was unregistered: the
+// caller frees its context right away, as the driver deletes the controller.
+TEST_F(EventTest, UnregisteringWaitsForTheDeliveryUnderWay)
+{
+    constexpr int rounds = 30;
+    for (int round = 0; round < rounds; ++round) {
+        const int kind = round % 3;
+        auto* context = new SlowContext;
+        const int enteredBefore = SlowContext::entered;
+        if (kind == 0) {
+            ASSERT_EQ(CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, SlowContext::onProperty, context), CAM_ERR_OK);
+        } else if (kind == 1) {
+            ASSERT_EQ(CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, SlowContext::onObject, context), CAM_ERR_OK);
+        } else {
+            ASSERT_EQ(CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, SlowContext::onState, context), CAM_ERR_OK);
+        }
+        for (int event = 0; event < 3; ++event) {
+            if (kind == 0) {
+                sim::raisePropertyEvent(0, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_TV, 0);
+            } else if (kind == 1) {
+                sim::raiseObjectEvent(0, CAM_OBJECT_EVENT_DIR_ITEM_CREATED, round % 2 == 0);
+            } else {
+                sim::raiseStateEvent(0, CAM_STATE_EVENT_JOB_STATUS_CHANGED, 0);
+            }
+        }
+        // Unregister while the first delivery is inside the handler, then free at once.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (SlowContext::entered == enteredBefore) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no delivery, round " << round;
+            std::this_thread::yield();
+        }
+        if (kind == 0) {
+            ASSERT_EQ(CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr), CAM_ERR_OK);
+        } else if (kind == 1) {
+            ASSERT_EQ(CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr), CAM_ERR_OK);
+        } else {
+            ASSERT_EQ(CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, nullptr, nullptr), CAM_ERR_OK);
+        }
+        EXPECT_EQ(SlowContext::running, 0) << "round " << round;
+        delete context;
+        const int enteredAtFree = SlowContext::entered;
+        ASSERT_TRUE(sim::waitForEventsDelivered());
+        EXPECT_EQ(SlowContext::entered, enteredAtFree) << "called again after unregistering, round " << round;
+    }
+    EXPECT_EQ(SlowContext::violations, 0) << "of " << rounds << " rounds";
+}
+
+// Guards against a handler that unregisters itself waiting for its own call to end, which
+// would hang the SDK's event thread for good.
+TEST_F(EventTest, HandlerUnregisteringItselfDoesNotDeadlock)
+{
+    struct SelfRemoving {
+        CamCameraRef camera = nullptr;
+        std::atomic<int> calls{0};
+        std::atomic<CamError> result{CAM_ERR_INTERNAL_ERROR};
+        static CamError onProperty(CamPropertyEvent, CamPropertyID, uint32_t, void* context)
+        {
+            auto* self = static_cast<SelfRemoving*>(context);
+            ++self->calls;
+            self->result = CamSetPropertyEventHandler(self->camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr);
+            return CAM_ERR_OK;
+        }
+    } self;
+    self.camera = m_camera;
+    ASSERT_EQ(CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, SelfRemoving::onProperty, &self), CAM_ERR_OK);
+    sim::raisePropertyEvent(0, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_TV, 0);
+    sim::raisePropertyEvent(0, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_AV, 0);
+    ASSERT_TRUE(sim::waitForEventsDelivered());
+    EXPECT_EQ(self.calls, 1);
+    EXPECT_EQ(self.result, CAM_ERR_OK);
 }
 
 // Guards against the body's own button firing more than once, or not at all.

@@ -329,6 +329,13 @@ CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand comman
                               int32_t parameter);
 CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity);
 
+/* Event handler registration. A null handler unregisters (the context is then ignored).
+ * When one of these calls replaces or removes a handler, it returns only once no call of the
+ * old handler is under way on the event thread, and the old handler is not called again: the
+ * caller may free the old context as soon as the call returns. Called from inside the old
+ * handler itself (a handler unregistering itself), the call does not wait for that call and
+ * returns at once; the handler must then not use its context after it returns. The wait is for
+ * the handler's own return, so a caller must not hold anything the handler waits for. */
 CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
                                     CamPropertyEventHandler handler, void* context);
 CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,

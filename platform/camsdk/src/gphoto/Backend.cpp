@@ -1,6 +1,7 @@
 // The libgphoto2 back end's side of the SDK's calls: handles for real cameras and their
 // pictures, event delivery on the SDK's event thread, downloads into SDK streams.
-// Threading: see Backend.h; events are delivered on the SDK's event thread, never under a lock.
+// Threading: see Backend.h; events are delivered on the SDK's event thread, never under a lock,
+// through detail::deliver, so that unregistering a handler waits for its call under way.
 #include "Backend.h"
 
 #include "Camera.h"
@@ -127,8 +128,7 @@ std::shared_ptr<CameraEntry> Backend::entryFor(Sdk& s, const std::string& model,
                 return;
             }
             const auto registration = target->handlers.property;
-            lock.unlock();
-            registration.handler(event, property, 0, registration.context);
+            detail::deliver(s, lock, registration, event, property, uint32_t{0});
         });
     };
     callbacks.picture = [&s, weak](const Picture& picture) {
@@ -144,8 +144,7 @@ std::shared_ptr<CameraEntry> Backend::entryFor(Sdk& s, const std::string& model,
             item->entry = target;
             item->picture = picture;
             const CamBaseRef handle = s.handles.add(std::shared_ptr<ForeignObject>(std::move(item)));
-            lock.unlock();
-            registration.handler(event, handle, registration.context);
+            detail::deliver(s, lock, registration, event, handle);
         });
     };
     callbacks.gone = [&s, weak] {
@@ -157,8 +156,7 @@ std::shared_ptr<CameraEntry> Backend::entryFor(Sdk& s, const std::string& model,
                 return;
             }
             const auto registration = target->handlers.state;
-            lock.unlock();
-            registration.handler(event, 0, registration.context);
+            detail::deliver(s, lock, registration, event, uint32_t{0});
         });
     };
     entry->camera = std::make_shared<Camera>(Detected{model, port}, std::move(callbacks));
