@@ -4,6 +4,7 @@
 #include "controls/ActionButtons.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimerEvent>
 
@@ -49,7 +50,7 @@ void CEvfAfButton::mousePressEvent(QMouseEvent* event)
     m_held = true;
     fireAction(autofocusOn, nullptr);
     CRoundButton::mousePressEvent(event);
-    m_holdTimer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(m_holdLimit.count(), 0, INT_MAX)), this);
+    StartAutofocus();
 }
 
 void CEvfAfButton::mouseReleaseEvent(QMouseEvent* event)
@@ -58,9 +59,44 @@ void CEvfAfButton::mouseReleaseEvent(QMouseEvent* event)
         QPushButton::mouseReleaseEvent(event);
         return;
     }
+    StopAutofocus();
+    CRoundButton::mouseReleaseEvent(event);
+}
+
+void CEvfAfButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!IsSpaceStroke(event) || m_spaceDown) {
+        CRoundButton::keyPressEvent(event);
+        return;
+    }
+    m_spaceDown = true;
+    m_held = true;
+    fireAction(autofocusOn, nullptr);
+    CRoundButton::keyPressEvent(event);
+    StartAutofocus();
+}
+
+void CEvfAfButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!IsSpaceStroke(event) || !m_spaceDown) {
+        CRoundButton::keyReleaseEvent(event);
+        return;
+    }
+    m_spaceDown = false;
+    StopAutofocus();
+    CRoundButton::keyReleaseEvent(event);
+}
+
+void CEvfAfButton::StartAutofocus()
+{
+    m_holdTimer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(m_holdLimit.count(), 0, INT_MAX)), this);
+}
+
+// A release sends "evfAfOff" even after the time limit ended the autofocus.
+void CEvfAfButton::StopAutofocus()
+{
     m_held = false;
     fireAction(autofocusOff, nullptr);
-    CRoundButton::mouseReleaseEvent(event);
 }
 
 void CEvfAfButton::focusOutEvent(QFocusEvent* event)
@@ -83,8 +119,20 @@ void CEvfAfButton::timerEvent(QTimerEvent* event)
     }
 }
 
+// Disabled or hidden while held: no release will come, so the autofocus ends now, and Space
+// coming up later on this button is no release of it.
+void CEvfAfButton::AbandonHold()
+{
+    m_spaceDown = false;
+    if (m_held) {
+        EndAutofocus();
+    }
+    CRoundActionButton::AbandonHold();
+}
+
 void CEvfAfButton::EndAutofocus()
 {
+    m_holdTimer.stop();
     m_held = false;
     fireAction(autofocusOff, nullptr);
 }

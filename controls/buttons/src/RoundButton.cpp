@@ -212,7 +212,8 @@ void CRoundButton::DrawPieces(QPainter& painter, int width, int height)
 
 void CRoundButton::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && m_pressNotification) {
+    if (event->button() == Qt::LeftButton && m_pressNotification && m_hold == Hold::None) {
+        m_hold = Hold::Mouse;
         SendNotification(ButtonNotifyEvent::pressed);
     }
     QPushButton::mousePressEvent(event);
@@ -221,11 +222,74 @@ void CRoundButton::mousePressEvent(QMouseEvent* event)
 
 void CRoundButton::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && m_pressNotification) {
+    if (event->button() == Qt::LeftButton && m_hold == Hold::Mouse) {
+        m_hold = Hold::None;
         SendNotification(ButtonNotifyEvent::released);
         update();
     }
     QPushButton::mouseReleaseEvent(event);
+}
+
+// Space holds the button as the left mouse button does: the arrow buttons repeat for as
+// long as either is down.
+void CRoundButton::keyPressEvent(QKeyEvent* event)
+{
+    if (IsSpaceStroke(event) && m_pressNotification && m_hold == Hold::None) {
+        m_hold = Hold::Space;
+        SendNotification(ButtonNotifyEvent::pressed);
+    }
+    QPushButton::keyPressEvent(event);
+    update();
+}
+
+void CRoundButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (IsSpaceStroke(event) && m_hold == Hold::Space) {
+        m_hold = Hold::None;
+        SendNotification(ButtonNotifyEvent::released);
+        update();
+    }
+    QPushButton::keyReleaseEvent(event);
+}
+
+// A disabled or hidden button gets no release any more, and Space goes elsewhere once the
+// focus has left: each would leave the parent repeating what the press started.
+void CRoundButton::focusOutEvent(QFocusEvent* event)
+{
+    if (event->reason() != Qt::PopupFocusReason) {
+        AbandonHold();
+    }
+    QPushButton::focusOutEvent(event);
+}
+
+void CRoundButton::hideEvent(QHideEvent* event)
+{
+    AbandonHold();
+    QPushButton::hideEvent(event);
+}
+
+void CRoundButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        AbandonHold();
+    }
+    QPushButton::changeEvent(event);
+}
+
+bool CRoundButton::IsSpaceStroke(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Space && !event->isAutoRepeat();
+}
+
+void CRoundButton::AbandonHold()
+{
+    if (m_hold == Hold::None) {
+        return;
+    }
+    m_hold = Hold::None;
+    SendNotification(ButtonNotifyEvent::released);
+    setDown(false);
+    update();
 }
 
 void CRoundButton::enterEvent(QEnterEvent* event)

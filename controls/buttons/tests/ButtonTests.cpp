@@ -10,6 +10,7 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -70,6 +71,15 @@ QRgb roundPixel(const QImage& image, int radius, int state, int x, int y)
 QImage slice(const QImage& buttonImage, int state, int height)
 {
     return buttonImage.copy(0, state * height, buttonImage.width(), height);
+}
+
+// Space as the keyboard sends it while the key stays down.
+void sendAutoRepeatedSpace(QWidget* target)
+{
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+    QCoreApplication::sendEvent(target, &release);
+    QCoreApplication::sendEvent(target, &press);
 }
 
 } // namespace
@@ -270,6 +280,103 @@ private slots:
             QCOMPARE(notification.controlId, 1076);
             QCOMPARE(notification.window, reporting);
         }
+    }
+
+    // Guards against arrow buttons that the keyboard cannot hold (Space gave only a click),
+    // and against a hold that never ends: a button disabled or hidden while held (by the
+    // mouse or by Space) gets no release, and the parent kept repeating for ever.
+    void spaceHoldsAndAbandonedHoldsAreReleased()
+    {
+        NotifiedParent parent;
+        auto* arrow = new CRoundButton(&parent);
+        arrow->setObjectName(QStringLiteral("item1085"));
+        arrow->SetPressNotification(true);
+        arrow->setGeometry(0, 0, 40, 30);
+        parent.resize(100, 40);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        const auto codes = [&parent] {
+            std::vector<uint32_t> sent;
+            for (const auto& notification : parent.notifications) {
+                sent.push_back(notification.code);
+            }
+            return sent;
+        };
+        const std::vector<uint32_t> pressRelease{ButtonNotifyEvent::pressed, ButtonNotifyEvent::released};
+
+        QTest::keyPress(arrow, Qt::Key_Space);
+        QVERIFY(arrow->isDown());
+        sendAutoRepeatedSpace(arrow);
+        sendAutoRepeatedSpace(arrow);
+        QCOMPARE(codes(), std::vector<uint32_t>{ButtonNotifyEvent::pressed});
+        QTest::keyRelease(arrow, Qt::Key_Space);
+        QCOMPARE(codes(), pressRelease);
+        QVERIFY(!arrow->isDown());
+
+        // Disabled while held by the mouse: released at once, and only once.
+        parent.notifications.clear();
+        QTest::mousePress(arrow, Qt::LeftButton);
+        arrow->setEnabled(false);
+        QCOMPARE(codes(), pressRelease);
+        QTest::mouseRelease(arrow, Qt::LeftButton);
+        arrow->setEnabled(true);
+        QCOMPARE(codes(), pressRelease);
+
+        // Hidden while held by Space; the parent disabled while held by the mouse.
+        parent.notifications.clear();
+        QTest::keyPress(arrow, Qt::Key_Space);
+        arrow->hide();
+        QCOMPARE(codes(), pressRelease);
+        QTest::keyRelease(arrow, Qt::Key_Space);
+        QCOMPARE(codes(), pressRelease);
+        arrow->show();
+        parent.notifications.clear();
+        QTest::mousePress(arrow, Qt::LeftButton);
+        parent.setEnabled(false);
+        QCOMPARE(codes(), pressRelease);
+        QCOMPARE(parent.notifications[1].controlId, 1085);
+        parent.setEnabled(true);
+    }
+
+    // Guards against an autofocus that Space cannot run, and one that runs on (its time limit
+    // still pending, no "evfAfOff") after the button was disabled or hidden while held.
+    void autofocusFollowsSpaceAndEndsWhenDisabledOrHidden()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* button = new CEvfAfButton(&window);
+        layout->addWidget(button);
+        RecordingListener listener;
+        button->addActionListener(&listener);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const std::vector<std::string> onOff{"evfAfOn", "evfAfOff"};
+
+        QTest::keyPress(button, Qt::Key_Space);
+        sendAutoRepeatedSpace(button);
+        QVERIFY(button->Held());
+        QVERIFY(button->HoldTimerActive());
+        QCOMPARE(listener.commands, std::vector<std::string>{"evfAfOn"});
+        QTest::keyRelease(button, Qt::Key_Space);
+        QVERIFY(!button->Held());
+        QCOMPARE(listener.commands, onOff);
+
+        listener.commands.clear();
+        QTest::mousePress(button, Qt::LeftButton);
+        button->setEnabled(false);
+        QVERIFY(!button->Held());
+        QVERIFY(!button->HoldTimerActive());
+        QCOMPARE(listener.commands, onOff);
+        button->setEnabled(true);
+
+        listener.commands.clear();
+        QTest::keyPress(button, Qt::Key_Space);
+        button->hide();
+        QVERIFY(!button->Held());
+        QVERIFY(!button->HoldTimerActive());
+        QCOMPARE(listener.commands, onOff);
+        QTest::keyRelease(button, Qt::Key_Space);
+        QCOMPARE(listener.commands, onOff);
     }
 
     // Guards against click actions missing, carrying an argument, or fired by the autofocus

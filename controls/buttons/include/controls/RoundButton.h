@@ -1,6 +1,8 @@
 // The owner-drawn round button: a button image of five state slices, cut from a shared round
 // style in nine pieces and captioned in each state's text colour; optionally it tells its
-// parent when it is pressed and released.
+// parent when it is pressed and released, by the left mouse button or by Space. A press that
+// cannot end by a release (the button is disabled, hidden or loses the focus while held) is
+// reported released at once, so that nothing the press started keeps running.
 //
 // Threading: UI-thread widget.
 #pragma once
@@ -9,8 +11,11 @@
 #include "controls/RoundButtonStyle.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFont>
+#include <QHideEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -84,8 +89,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
     void SendNotification(uint32_t code);
+    // Space pressed or released, as a push button takes it (auto-repeat aside).
+    static bool IsSpaceStroke(const QKeyEvent* event);
+    // The button was disabled, hidden or lost the focus: a press reported and not yet
+    // released is reported released now, and the button is no longer down.
+    virtual void AbandonHold();
 
 private:
     bool RecreateImage(const QRect& itemRect);
@@ -99,6 +114,8 @@ private:
     StateColors m_textColors{0x404040, 0, 0, 0, 0};
     QString m_caption;
     bool m_pressNotification = false;
+    // What the press that was reported and not yet released came from.
+    enum class Hold { None, Mouse, Space } m_hold = Hold::None;
     bool m_pointerOver = false;
     bool m_rebuild = false;
     CRoundButtonStyle* m_style = nullptr;
