@@ -7,7 +7,9 @@
 // What the widget does with the calls (the choices the imaging contract leaves open):
 // - LoadFile / LoadMemory take a JPEG (decoded by TurboJPEG) or any other picture Qt reads
 //   (PNG, ...), whatever the file is named. Pictures over MaxPixels (200 megapixels) are
-//   refused from their header, before decoding. bitsPerPixel 0, 24 or 32 (all load as 24-bit
+//   refused from their header, before decoding (ImageTooLarge); so is, as BadImageData, a
+//   picture of any format whose header does not give its size, or that claims more than
+//   16 megapixels in far too few bytes (a bare BMP or PNG header). bitsPerPixel 0, 24 or 32 (all load as 24-bit
 //   colour), firstPage 0 and pageCount 0 or 1 are accepted; anything else is Unsupported. A
 //   failed load leaves no image. Decoding a file is deferred until the pixels are needed, so
 //   that a following turn and downscale cost only what the smaller result needs; width,
