@@ -107,7 +107,7 @@ TEST_F(ShutdownTest, DriversTeardownOrderLeavesNoLiveHandleWhileEventsKeepComing
 // delete the controller as soon as the three unregistering calls have returned.
 TEST_F(ShutdownTest, ControllerDeletedRightAfterUnregisteringIsNotReachedByAnEvent)
 {
-    constexpr int rounds = 20;
+    constexpr int rounds = 60;
     connect(smallShots);
     for (int round = 0; round < rounds; ++round) {
         auto model = createCameraModel(m_camera, m_deviceInfo);
@@ -118,20 +118,23 @@ TEST_F(ShutdownTest, ControllerDeletedRightAfterUnregisteringIsNotReachedByAnEve
         CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context);
         controller->run();
 
+        // The camera keeps shooting, changing settings and failing shots until after the teardown.
         std::atomic<bool> busy{true};
         std::thread cameraSide([&] {
             for (uint32_t step = 0; busy; ++step) {
+                camsdk::sim::pressPhysicalShutter(0);
                 camsdk::sim::setProperty(0, CAM_PROP_ISO_SPEED, 0x48 + 8 * (step % 3));
-                camsdk::sim::raiseStateEvent(0, CAM_STATE_EVENT_JOB_STATUS_CHANGED, 0);
+                camsdk::sim::raiseStateEvent(0, CAM_STATE_EVENT_CAPTURE_ERROR, CAM_ERR_TAKE_PICTURE_AF_NG);
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(5 + round % 5));
 
+        // The driver's order once the dialog has closed: unregister, then delete at once.
+        controller->actionPerformed(ActionEvent("closing", nullptr));
         CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, nullptr, nullptr);
         CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, nullptr, nullptr);
         CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, nullptr, nullptr);
-        controller->actionPerformed(ActionEvent("closing", nullptr));
         controller.reset();
         model.reset();
 
