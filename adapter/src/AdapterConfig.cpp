@@ -9,34 +9,28 @@ namespace adapter {
 namespace {
 
 constexpr const char* kSystemGroup = "0";
+constexpr const char* kImportFolderDefault = "/var/tmp/cstemp/";
 
 } // namespace
-
-int16_t compressionLevelOf(std::string_view text)
-{
-    constexpr int16_t kNotNumeric = 8;
-    // The automation conversion to a 16-bit integer: fractions round half to even; text, and
-    // a number that does not fit, give 8 rather than failing the whole reading.
-    try {
-        return automation::Variant(text).toInt16();
-    } catch (const automation::AutomationError&) {
-        return kNotNumeric;
-    }
-}
 
 bool ProcessConfig(AdapterSettings& settings, automation::Variant& config, std::string_view parentGroupId)
 {
     try {
         hosting::HostSettingsReader reader(hosting::MissingSettingsReader::Raise);
         const auto get = [&](std::string_view key) { return reader.GetSetting(config, parentGroupId, key); };
-        settings.m_sImportTempPath = hosting::withTrailingSeparator(
-            reader.GetSetting(config, kSystemGroup, "ImportTempPath").value_or("/var/tmp/cstemp/"));
+        // An empty folder is the default too, as in the control's readers.
+        settings.m_sImportTempPath =
+            hosting::folderValue(reader.GetSetting(config, kSystemGroup, "ImportTempPath")).value_or(kImportFolderDefault);
         settings.m_sObjectType = get("OSObjectType").value_or("Image");
         settings.m_sImportType = get("OSImportType").value_or("DigitalCamera");
         settings.m_sImportMethod = get("OSImportMethod").value_or("File");
         settings.m_sObjectFormat = get("OSObjectFormat").value_or("JFIF");
         settings.m_sCompression = get("OSCompression").value_or("NONE");
-        settings.m_nCompressionLevel = compressionLevelOf(get("OSCompressionLevel").value_or("20"));
+        // The level the dialog saves the picture with, so the object records the file as it is.
+        if (const auto level = get("OSCompressionLevel"))
+            settings.m_nCompressionLevel = hosting::compressionLevelOf(*level);
+        else
+            settings.m_nCompressionLevel = hosting::kCompressionLevelDefault;
     } catch (const automation::AutomationError& error) {
         hosting::currentPrompt().show("frmObjSrcCapture::ProcessConfig\r\n" + error.text(), hosting::PromptButtons::Ok);
         return false;

@@ -59,28 +59,13 @@ TEST_F(AdapterConfig, EachKeyIsReadFromItsOwnGroupOnly)
     expectDefaults();
 }
 
-// Text gives 8; a number too large for 16 bits is treated like text instead of failing.
-TEST(CompressionLevel, NumericSixteenBitElseEight)
+// Guards against an empty folder value making "/" the import folder, where every acquired
+// file would be copied.
+TEST_F(AdapterConfig, EmptyImportFolderIsTheDefault)
 {
-    EXPECT_EQ(compressionLevelOf("abc"), 8);
-    EXPECT_EQ(compressionLevelOf(""), 8);
-    EXPECT_EQ(compressionLevelOf("12abc"), 8);
-    EXPECT_EQ(compressionLevelOf(" 12 "), 12);
-    EXPECT_EQ(compressionLevelOf("-5"), -5);
-    EXPECT_EQ(compressionLevelOf("12.5"), 12);
-    EXPECT_EQ(compressionLevelOf("13.5"), 14);
-    EXPECT_EQ(compressionLevelOf("32767"), 32767);
-    EXPECT_EQ(compressionLevelOf("40000"), 8);
-    EXPECT_EQ(compressionLevelOf("-32768"), -32768);
-    EXPECT_EQ(compressionLevelOf("32767.5"), 8);
-}
-
-// Guards against "nan" and "inf", which the standard parser accepts, reaching the cast to a
-// 16-bit integer; exponents are no plain decimal text either.
-TEST(CompressionLevel, NanInfinityAndExponentsGiveEight)
-{
-    for (const char* text : {"nan", "NAN", "-nan", "nan(1)", "inf", "-inf", "+Infinity", "1e3", "1E2", "1e400", "2e-1"})
-        EXPECT_EQ(compressionLevelOf(text), 8) << text;
+    setSetting("0", "ImportTempPath", "");
+    ASSERT_TRUE(ProcessConfig(m_settings, config(), "St1"));
+    EXPECT_EQ(m_settings.m_sImportTempPath, "/var/tmp/cstemp/");
 }
 
 TEST_F(AdapterConfig, HostErrorShowsOperationAndDescription)

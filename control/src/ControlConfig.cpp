@@ -17,8 +17,9 @@ int ProcessConfig(ControlSettings& settings, automation::Variant& config, std::s
     settings.ED_BodyID.clear();
     try {
         HostSettingsReader reader(kTag, MissingSettingsReader::TreatAsAbsent);
-        if (const auto folder = reader.GetSetting(config, kSystemGroup, "ImportTempPath"))
-            logFile().setFolder(withTrailingSeparator(*folder));
+        // An empty folder counts as absent: it would otherwise put the log into "/".
+        if (const auto folder = folderValue(reader.GetSetting(config, kSystemGroup, "ImportTempPath")))
+            logFile().setFolder(*folder);
         if (const auto level = reader.GetSetting(config, kSystemGroup, "DebugLogLevel"))
             logFile().setLevel(leadingNumber(*level));
         applyNonEmptyText(reader.GetSetting(config, parentGroupId, "ED_BodyID"), settings.ED_BodyID);

@@ -6,7 +6,16 @@
 #include "control/Prompt.h"
 #include "profile/Profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 
 namespace control {
 namespace {
@@ -29,6 +38,60 @@ SplitPath splitAtLastSeparator(const std::string& path)
     if (separator == std::string::npos)
         return {path, path};
     return {path.substr(0, separator + 1), path.substr(separator + 1)};
+}
+
+// The picture is saved through a temporary file beside it, named after it with a suffix of
+// up to this many characters, and renamed over it.
+constexpr std::size_t kSaveSuffixLength = 16;
+
+std::string failed(std::string text, int error)
+{
+    return text + ": " + std::strerror(error);
+}
+
+// Why the dialog could not save its temporary picture (and the photo-count file) in the
+// import folder, or nothing when it can. Checked before the camera starts: a save that
+// fails later, with automatic acceptance, would leave the dialog waiting for ever.
+std::optional<std::string> importFolderProblem(const std::string& folder)
+{
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT)
+            return "The import folder does not exist [" + folder + "]";
+        if (errno == ENAMETOOLONG)
+            return "The import folder's path is too long [" + folder + "]";
+        if (errno == ENOTDIR)
+            return "The import folder is not a folder [" + folder + "]";
+        return failed("The import folder cannot be used [" + folder + "]", errno);
+    }
+    if (!S_ISDIR(info.st_mode))
+        return "The import folder is not a folder [" + folder + "]";
+
+    const std::string picture = folder + kTempPictureName;
+    std::error_code ignored;
+    const std::size_t absoluteLength = std::filesystem::absolute(picture, ignored).string().size();
+    const long nameLimit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (std::max(absoluteLength, picture.size()) + kSaveSuffixLength >= PATH_MAX ||
+        (nameLimit > 0 && std::strlen(kTempPictureName) + kSaveSuffixLength > static_cast<std::size_t>(nameLimit)))
+        return "The temporary picture's path is too long [" + picture + "]";
+    if (::stat(picture.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode))
+            return "The temporary picture's path is taken by something other than a file [" + picture + "]";
+        if (::access(picture.c_str(), W_OK) != 0)
+            return failed("The temporary picture cannot be replaced [" + picture + "]", errno);
+    } else if (errno != ENOENT) {
+        return failed("The temporary picture's path cannot be used [" + picture + "]", errno);
+    }
+
+    // Writing is proven by creating (exclusively) and removing a file: permission bits do not
+    // tell about read-only mounts, access lists or a full inode table.
+    std::string probe = folder + ".vskXXXXXX";
+    const int descriptor = ::mkstemp(probe.data());
+    if (descriptor < 0)
+        return failed("The import folder is not writable [" + folder + "]", errno);
+    ::close(descriptor);
+    ::unlink(probe.c_str());
+    return std::nullopt;
 }
 
 bool fileExists(const std::string& path)
@@ -56,7 +119,9 @@ void readHostKeys(CaptureSettings& settings, automation::Variant& config, std::s
     const auto get = [&](std::string_view key) { return reader.GetSetting(config, station, key); };
     applyFolder(reader.GetSetting(config, kSystemGroup, "ImportTempPath"), settings.ImportTempPath);
     applyNonEmptyText(get("OSReferenceImagePath"), settings.OSReferenceImagePath);
-    applyNumber(get("OSCompressionLevel"), settings.OSCompressionLevel);
+    // One rule with the adapter, which records this level in the host's image object.
+    if (const auto level = get("OSCompressionLevel"))
+        settings.OSCompressionLevel = compressionLevelOf(*level);
     applyNumber(get("OSMaxImgHeight"), settings.OSMaxImgHeight);
     applyNonEmptyText(get("OSRotation"), settings.OSRotation);
     applyBool(get("OSAutoAccept"), settings.OSAutoAccept);
@@ -88,6 +153,7 @@ void readHostKeys(CaptureSettings& settings, automation::Variant& config, std::s
     applyText(get("ED_OkLabel"), settings.ED_OkLabel);
     applyText(get("ED_CancelLabel"), settings.ED_CancelLabel);
     applyNumber(get("ED_DisconnectTimer"), settings.ED_DisconnectTimer);
+    settings.ED_DisconnectTimer = std::min(settings.ED_DisconnectTimer, kDisconnectTimerMax);
 }
 
 } // namespace
@@ -130,6 +196,12 @@ int ProcessConfig(CaptureSettings& settings, automation::Variant& config, std::s
         return -1;
     }
     settings.photoCountPath = settings.ImportTempPath + kPhotoCountFileName;
+    if (const auto problem = importFolderProblem(settings.ImportTempPath)) {
+        const std::string text = *problem + "\r\nPlease check your configuration and try again.";
+        logFile().Write(kTag, text, 1);
+        currentPrompt().show(text, PromptButtons::Ok);
+        return -1;
+    }
     return 0;
 }
 

@@ -68,6 +68,14 @@ TEST_F(ControlConfig, BodyIdIsResetAndAnEmptyOneIgnored)
     EXPECT_EQ(logFile().folder(), m_folder.string() + "/");  // absent: unchanged
 }
 
+// Guards against an empty folder value putting the log into "/": it counts as absent.
+TEST_F(ControlConfig, EmptyLogFolderIsIgnored)
+{
+    setSetting("0", "ImportTempPath", "");
+    ASSERT_EQ(ProcessConfig(m_settings, config(), "St1"), 0);
+    EXPECT_EQ(logFile().folder(), m_folder.string() + "/");
+}
+
 // A key in the wrong group must not be used: the log settings come from group "0" only, the
 // Body ID from the station only.
 TEST_F(ControlConfig, EachKeyIsReadFromItsOwnGroupOnly)

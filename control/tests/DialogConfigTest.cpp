@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -91,6 +92,8 @@ protected:
         HostFixture::SetUp();
         fs::create_directories(m_folder / "cwd");
         fs::create_directories(m_folder / "bin");
+        fs::create_directories(importFolder());
+        setSetting("0", "ImportTempPath", importFolder().string());
         m_environment.currentFolder = (m_folder / "cwd").string();
         m_environment.executablePath = (m_folder / "bin" / "OtherHost").string();
         logFile().setFolder(m_folder.string() + "/");
@@ -104,7 +107,15 @@ protected:
     }
     void writeIni(const fs::path& path, const std::string& text) const { std::ofstream(path) << text; }
     int run() { return ProcessConfig(m_settings, config(), "St1", m_environment); }
+    std::string logText() const
+    {
+        std::ifstream file(m_folder / "dialog.log");
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }
 
+    // A usable import folder, configured by SetUp: the reader refuses one that cannot take the
+    // temporary picture.
+    fs::path importFolder() const { return m_folder / "import"; }
     ProcessEnvironment m_environment;
     CaptureSettings m_settings;
     hosting_test::RecordingPrompt m_prompt;
@@ -162,6 +173,7 @@ TEST_F(DialogConfig, SetDefaultsRestoresEveryDefault)
              "[Settings]\nED_ButtonTheme=GREEN\n");
     for (const HostKey& key : kHostKeys)
         setSetting(key.group, key.key, key.kind == Kind::Bool ? (textOf(m_settings, key.field) == "true" ? "N" : "Y") : "7");
+    setSetting("0", "ImportTempPath", importFolder().string());
     ASSERT_EQ(run(), 0);
     for (const auto& [field, text] : defaults)
         ASSERT_NE(textOf(m_settings, field), text) << "not changed, so not tested: " << text;
@@ -180,22 +192,37 @@ TEST_F(DialogConfig, EveryHostKeyIsReadFromItsGroupWithItsKindRule)
         const std::string initial = textOf(defaults, key.field);
         // Input and the value it must give; every kind has one probe that moves the value.
         std::vector<std::pair<std::string, std::string>> probes;
+        const std::string folder = importFolder().string();
         switch (key.kind) {
         case Kind::Bool: probes = {{"yes", "true"}, {"N", "false"}, {"1", "false"}}; break;
         case Kind::Number: probes = {{"37", "37"}, {"0", initial}, {"-3", initial}, {"abc", initial}}; break;
         case Kind::NonEmptyText: probes = {{"abc", "abc"}, {"", initial}}; break;
         case Kind::Text: probes = {{"abc", "abc"}, {"", ""}}; break;
-        case Kind::Folder: probes = {{"/x", "/x/"}, {"/x/", "/x/"}, {"", "/"}}; break;
+        case Kind::Folder: probes = {{folder, folder + "/"}, {folder + "/", folder + "/"}, {"", initial}}; break;
         }
+        // The import folder is configured for every other key; for itself the default folder
+        // takes its place, which need not exist on this machine (the reading then fails after
+        // reading every key).
+        const auto clearStore = [&] {
+            std::filesystem::remove(m_storePath);
+            if (key.kind != Kind::Folder)
+                setSetting("0", "ImportTempPath", folder);
+        };
+        const auto read = [&](const std::string& expected) {
+            const int result = run();
+            if (key.kind != Kind::Folder || expected != initial) {
+                ASSERT_EQ(result, 0) << key.key;
+            }
+        };
         const std::string otherGroup = std::string(key.group) == "0" ? "St1" : "0";
-        std::filesystem::remove(m_storePath);
+        clearStore();
         setSetting(otherGroup, key.key, probes.front().first);
-        ASSERT_EQ(run(), 0);
+        read(initial);
         EXPECT_EQ(textOf(m_settings, key.field), initial) << key.key << " read from group " << otherGroup;
         for (const auto& [input, expected] : probes) {
-            std::filesystem::remove(m_storePath);
+            clearStore();
             setSetting(key.group, key.key, input);
-            ASSERT_EQ(run(), 0);
+            read(expected);
             EXPECT_EQ(textOf(m_settings, key.field), expected) << key.key << "=" << input;
         }
     }
@@ -203,7 +230,9 @@ TEST_F(DialogConfig, EveryHostKeyIsReadFromItsGroupWithItsKindRule)
 
 TEST_F(DialogConfig, NothingConfiguredGivesTheDefaults)
 {
-    ASSERT_EQ(run(), 0);
+    fs::remove(m_storePath);
+    // The default import folder need not exist here; the reading fails after every key is read.
+    run();
     const CaptureSettings defaults;
     EXPECT_EQ(m_settings.settingsFilePath, "/opt/lumora/VeskCapture.ini");
     EXPECT_EQ(m_settings.ImportTempPath, "/var/tmp/cstemp/");
@@ -291,6 +320,18 @@ TEST_F(DialogConfig, NumberRuleKeepsTheDefaultUnlessPositive)
     EXPECT_EQ(m_settings.OSMaxImgHeight, 800);
 }
 
+// Guards the reconnect countdown (the setting + 1) against overflowing: the countdown is held
+// to an hour, whatever the configuration says.
+TEST_F(DialogConfig, DisconnectTimerIsHeldToAnHour)
+{
+    for (const auto& [text, seconds] : std::vector<std::pair<std::string, int32_t>>{
+             {"3600", 3600}, {"3601", 3600}, {"2147483647", 3600}, {"99999999999", 3600}}) {
+        setSetting("St1", "ED_DisconnectTimer", text);
+        ASSERT_EQ(run(), 0);
+        EXPECT_EQ(m_settings.ED_DisconnectTimer, seconds) << text;
+    }
+}
+
 // Present but empty: "always" texts take it, "if non-empty" texts ignore it.
 TEST_F(DialogConfig, EmptyLabelsAreTakenEmptyValuesOtherwiseIgnored)
 {
@@ -318,11 +359,12 @@ TEST_F(DialogConfig, HostCancelLabelOverridesTheFileAndLeavesOk)
 
 TEST_F(DialogConfig, ImportFolderGetsItsSeparatorAndCarriesThePhotoCountFile)
 {
-    setSetting("0", "ImportTempPath", "/data/import");
+    const std::string folder = importFolder().string();
+    setSetting("0", "ImportTempPath", folder);
     setSetting("St1", "ImportTempPath", "/wrong/group/");
     ASSERT_EQ(run(), 0);
-    EXPECT_EQ(m_settings.ImportTempPath, "/data/import/");
-    EXPECT_EQ(m_settings.photoCountPath, "/data/import/QRN_CAPTURE_LOG.ini");
+    EXPECT_EQ(m_settings.ImportTempPath, folder + "/");
+    EXPECT_EQ(m_settings.photoCountPath, folder + "/QRN_CAPTURE_LOG.ini");
 }
 
 // Each run starts from the defaults: values of an earlier run do not leak into the next.
@@ -335,6 +377,79 @@ TEST_F(DialogConfig, EachRunStartsFromTheDefaults)
     ASSERT_EQ(ProcessConfig(m_settings, config(), "St2", m_environment), 0);
     EXPECT_EQ(m_settings.ED_Iso, "");
     EXPECT_FALSE(m_settings.OSAutoAccept);
+}
+
+// Guards against "/" becoming the import folder (pictures, photo-count file) when the host
+// has the key but no value.
+TEST_F(DialogConfig, EmptyImportFolderIsTheDefault)
+{
+    setSetting("0", "ImportTempPath", "");
+    run();
+    EXPECT_EQ(m_settings.ImportTempPath, "/var/tmp/cstemp/");
+    EXPECT_EQ(m_settings.photoCountPath, "/var/tmp/cstemp/QRN_CAPTURE_LOG.ini");
+}
+
+// Guards against an acquisition that starts the camera although no picture can be saved: with
+// automatic acceptance the failed save left the dialog open for ever. The reading fails,
+// naming the folder or path, logged at level 1 and shown with OK.
+TEST_F(DialogConfig, ImportFolderThatCannotTakeThePictureFailsTheReading)
+{
+    logFile().setLevel(1);
+    const fs::path plainFile = m_folder / "plain";
+    std::ofstream(plainFile) << "x";
+    const fs::path taken = m_folder / "taken";
+    fs::create_directories(taken / "tmpCapture.jpg");
+    // Nested folders until the picture's path no longer fits the system's path limit while
+    // the folder itself still does.
+    const std::size_t length = PATH_MAX - 11;
+    fs::path deep = m_folder;
+    while (deep.string().size() + 1 < length) {
+        deep /= std::string(std::min<std::size_t>(200, length - deep.string().size() - 1), 'd');
+        ASSERT_TRUE(fs::create_directory(deep)) << deep.string().size();
+    }
+    struct Case {
+        std::string folder;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {(m_folder / "missing").string(), "The import folder does not exist [" + (m_folder / "missing").string() + "/]"},
+        {plainFile.string(), "The import folder is not a folder [" + plainFile.string() + "/]"},
+        {taken.string(), "The temporary picture's path is taken by something other than a file [" + taken.string() +
+                             "/tmpCapture.jpg]"},
+        {deep.string(), "The temporary picture's path is too long [" + deep.string() + "/tmpCapture.jpg]"},
+    };
+    for (const Case& entry : cases) {
+        m_prompt.texts.clear();
+        m_prompt.shownButtons.clear();
+        setSetting("0", "ImportTempPath", entry.folder);
+        EXPECT_EQ(run(), -1) << entry.folder;
+        const std::string shown = entry.expected + "\r\nPlease check your configuration and try again.";
+        EXPECT_EQ(m_prompt.texts, std::vector<std::string>{shown});
+        ASSERT_EQ(m_prompt.shownButtons.size(), 1u);
+        EXPECT_EQ(m_prompt.shownButtons[0], hosting::PromptButtons::Ok);
+        EXPECT_NE(logText().find(" 01 ["), std::string::npos);
+        EXPECT_NE(logText().find("DLG ProcessConfig         " + entry.expected), std::string::npos) << entry.folder;
+    }
+    // A file already at the picture's path is fine: the save replaces it.
+    std::ofstream(importFolder() / "tmpCapture.jpg") << "older picture";
+    setSetting("0", "ImportTempPath", importFolder().string());
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fs::directory_iterator(importFolder())->path().filename(), "tmpCapture.jpg");  // the probe is gone
+}
+
+// Guards against a read-only import folder passing the check: the save would fail later.
+TEST_F(DialogConfig, ReadOnlyImportFolderFailsTheReading)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: permissions do not stop root's writes, so no folder is read-only";
+    fs::permissions(importFolder(), fs::perms::owner_read | fs::perms::owner_exec);
+    const int result = run();
+    fs::permissions(importFolder(), fs::perms::owner_all);
+    EXPECT_EQ(result, -1);
+    ASSERT_EQ(m_prompt.texts.size(), 1u);
+    EXPECT_TRUE(m_prompt.texts[0].starts_with("The import folder is not writable [" + importFolder().string() +
+                                              "/]: Permission denied"))
+        << m_prompt.texts[0];
 }
 
 TEST_F(DialogConfig, HostErrorIsLoggedShownAndKeepsEarlierValues)

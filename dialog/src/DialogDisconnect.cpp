@@ -6,7 +6,10 @@
 #include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace dialog {
 
@@ -22,7 +25,9 @@ void CCameraControlDlg::OnCameraDisconnected()
     }
     Log("DLG OnCameraDisconnected", m_closing ? "" : "fireEvent(closing)", 1);
     FireClosingOnce();
-    m_reconnectCountdown = m_settings.ED_DisconnectTimer + 1;
+    // Computed wide: the setting may hold any 32-bit value when set other than by the reader.
+    m_reconnectCountdown = static_cast<int32_t>(std::clamp<int64_t>(int64_t{m_settings.ED_DisconnectTimer} + 1, 1,
+                                                                    std::numeric_limits<int32_t>::max()));
     StartTimer(4, 0);
 }
 
@@ -40,7 +45,7 @@ void CCameraControlDlg::OnReconnectTick()
         SetErrorMsg(text, true);
     };
     showCountdown();
-    if (m_reconnectCountdown == m_settings.ED_DisconnectTimer - 1) {
+    if (int64_t{m_reconnectCountdown} == int64_t{m_settings.ED_DisconnectTimer} - 1) {
         --m_reconnectCountdown;
         showCountdown();
     }

@@ -97,8 +97,23 @@ void applyText(const std::optional<std::string>& value, std::string& setting)
 
 void applyFolder(const std::optional<std::string>& value, std::string& setting)
 {
-    if (value)
-        setting = withTrailingSeparator(*value);
+    if (const auto folder = folderValue(value))
+        setting = *folder;
+}
+
+std::optional<std::string> folderValue(const std::optional<std::string>& value)
+{
+    if (!value || value->empty())
+        return std::nullopt;
+    return withTrailingSeparator(*value);
+}
+
+int16_t compressionLevelOf(std::string_view text)
+{
+    const int32_t number = leadingNumber(text);
+    if (number <= 0)
+        return kCompressionLevelDefault;
+    return static_cast<int16_t>(std::min<int32_t>(number, kCompressionLevelMax));
 }
 
 } // namespace hosting

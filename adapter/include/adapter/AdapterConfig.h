@@ -22,11 +22,7 @@ struct AdapterSettings {
     int16_t m_nCompressionLevel = 20;
 };
 
-// The compression level of a present "OSCompressionLevel" text: the number when the text is
-// a number that fits 16 bits, otherwise 8.
-int16_t compressionLevelOf(std::string_view text);
-
-// Reads "ImportTempPath" (group "0", "/" appended when missing) and the OS* keys of the
+// Reads "ImportTempPath" (group "0", "/" appended when missing; empty as absent) and the OS* keys of the
 // station group into settings; an absent key gives its default. True on success; after an
 // error shows "frmObjSrcCapture::ProcessConfig", a line break and the error's description
 // and returns false. config is handed to the host by reference: the host may replace it.

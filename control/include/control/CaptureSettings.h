@@ -14,6 +14,11 @@ inline constexpr const char* kImportFolderDefault = "/var/tmp/cstemp/";
 inline constexpr const char* kLumoraFolder = "/opt/lumora/";
 inline constexpr const char* kSettingsFileName = "VeskCapture.ini";
 inline constexpr const char* kPhotoCountFileName = "QRN_CAPTURE_LOG.ini";
+// The dialog saves each picture under this name in the import folder before the host files it.
+inline constexpr const char* kTempPictureName = "tmpCapture.jpg";
+// The longest reconnect countdown taken from the configuration, in seconds (an hour): larger
+// values are held to it, so the countdown's arithmetic stays far from the 32-bit limit.
+inline constexpr int32_t kDisconnectTimerMax = 3600;
 // The host executable whose buttons take the "BLUE" theme.
 inline constexpr const char* kHostExecutableName = "VeskWorkbench";
 

@@ -15,7 +15,7 @@ struct ControlSettings {
     std::string ED_BodyID;  // empty: any supported camera
 };
 
-// Resets ED_BodyID, then reads "ImportTempPath" (log folder) and "DebugLogLevel" (log level)
+// Resets ED_BodyID, then reads "ImportTempPath" (log folder; an empty one counts as absent) and "DebugLogLevel" (log level)
 // of group "0" and "ED_BodyID" of the station group. 0 on success; after an automation error
 // it logs and shows the error's text and returns -1 (values read before the error stay).
 int ProcessConfig(ControlSettings& settings, automation::Variant& config, std::string_view parentGroupId);

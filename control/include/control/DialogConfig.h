@@ -27,7 +27,10 @@ std::string locateSettingsFile(const ProcessEnvironment& environment);
 
 // Resets the settings to their defaults, reads the settings file and the host keys, and sets
 // the photo-count path. 0 on success; after an automation error it logs and shows the
-// error's text and returns -1 (values read before the error stay).
+// error's text and returns -1 (values read before the error stay). It also returns -1, after
+// logging and showing why, when the import folder cannot take the temporary picture (missing,
+// not a folder, not writable, the picture's path too long or taken by a folder); all settings
+// are read by then.
 int ProcessConfig(CaptureSettings& settings, automation::Variant& config, std::string_view parentGroupId,
                   const ProcessEnvironment& environment = ProcessEnvironment::current());
 

@@ -17,6 +17,8 @@ using hosting::applyFolder;
 using hosting::applyNonEmptyText;
 using hosting::applyNumber;
 using hosting::applyText;
+using hosting::compressionLevelOf;
+using hosting::folderValue;
 using hosting::isYes;
 using hosting::leadingNumber;
 using hosting::MissingSettingsReader;

@@ -54,6 +54,20 @@ void applyBool(const std::optional<std::string>& value, bool& setting);
 void applyNumber(const std::optional<std::string>& value, int32_t& setting);      // taken when > 0
 void applyNonEmptyText(const std::optional<std::string>& value, std::string& setting);
 void applyText(const std::optional<std::string>& value, std::string& setting);
+// A folder that is present but empty counts as absent: it would otherwise make "/" the folder.
 void applyFolder(const std::optional<std::string>& value, std::string& setting);
+// The folder value with "/" appended, or nothing when the key is absent or empty, so that the
+// reader's own default applies.
+std::optional<std::string> folderValue(const std::optional<std::string>& value);
+
+// The compression level of saved pictures. The imaging control saves at JPEG quality
+// 100 - level (held to 1 ... 100), so 1 ... 99 are the levels with distinct results.
+inline constexpr int16_t kCompressionLevelDefault = 20;
+inline constexpr int16_t kCompressionLevelMin = 1;
+inline constexpr int16_t kCompressionLevelMax = 99;
+// The level of an "OSCompressionLevel" text, one rule for the dialog that saves the picture
+// and the adapter that records the level in the host's image object: the leading number when
+// it is greater than 0, held to at most kCompressionLevelMax; otherwise the default.
+int16_t compressionLevelOf(std::string_view text);
 
 } // namespace hosting
