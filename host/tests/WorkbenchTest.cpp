@@ -9,8 +9,12 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -40,9 +44,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_folder); }
 
-    ProgramRun run(const std::string& arguments) const
+    // With a limit, a run that hangs is killed (exit code 124 or 137) rather than holding the test.
+    ProgramRun run(const std::string& arguments, int limitSeconds = 0) const
     {
-        const std::string command = "'" + (m_folder / "bin" / "VeskWorkbench").string() + "' " + arguments + " 2>&1";
+        const std::string limit = limitSeconds > 0 ? "timeout -k 5 " + std::to_string(limitSeconds) + " " : "";
+        const std::string command = limit + "'" + (m_folder / "bin" / "VeskWorkbench").string() + "' " + arguments + " 2>&1";
         ProgramRun result;
         std::FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe)
@@ -146,7 +152,109 @@ TEST_F(Workbench, CommandLineMistakesExitWithOne)
     const ProgramRun noFile = run("--config '" + (m_folder / "none.ini").string() + "' --station St1");
     EXPECT_EQ(noFile.exitCode, 1);
     EXPECT_NE(noFile.output.find("none.ini does not exist"), std::string::npos) << noFile.output;
-    EXPECT_EQ(run("--help").exitCode, 0);
+    const ProgramRun help = run("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--timeout SECONDS"), std::string::npos) << help.output;
+    for (const char* timeout : {"abc", "-1", "3s", "86401"}) {
+        const ProgramRun wrong = run(acquireArguments() + " --timeout " + timeout);
+        EXPECT_EQ(wrong.exitCode, 1) << timeout;
+        EXPECT_NE(wrong.output.find("--timeout needs a number of seconds"), std::string::npos) << wrong.output;
+    }
+}
+
+// A station whose import folder cannot take the dialog's temporary picture, run with the
+// capture control: guards against the acquisition starting the camera and, with automatic
+// acceptance, waiting for ever after the failed save. It fails at once with the reason on
+// stderr, reported as an error (1), and the camera SDK is never started.
+class WorkbenchCapture : public Workbench {
+protected:
+    void SetUp() override
+    {
+        Workbench::SetUp();
+        fs::create_symlink(VESK_CAPTURE_MODULE, m_folder / "lib" / "libVeskCapture.so");
+        ::unsetenv("VESK_CAMERA_SIM");
+    }
+    void TearDown() override
+    {
+        ::unsetenv("VESK_CAMERA_SIM");
+        Workbench::TearDown();
+    }
+    // Every log line written into the folder (the diagnostic log lives in the import folder).
+    static std::string logOf(const fs::path& folder)
+    {
+        std::string text;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename().string().rfind("VeskCapture_", 0) == 0) {
+                std::ifstream file(entry.path());
+                text.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            }
+        }
+        return text;
+    }
+};
+
+TEST_F(WorkbenchCapture, FolderNamedLikeTheTemporaryPictureFailsBeforeTheCamera)
+{
+    // The demonstration as the README runs it, but with a folder where the picture goes.
+    fs::create_directories(m_folder / "captures" / "import" / "tmpCapture.jpg");
+    const fs::path previousFolder = fs::current_path();
+    fs::current_path(m_folder);
+    ::setenv("VESK_CAMERA_SIM", VESK_DEMO_FOLDER "/camera.ini", 1);
+    const ProgramRun acquisition =
+        run("--config '" VESK_DEMO_FOLDER "/workbench.ini' --station Demo --view FaceFront --single", 120);
+    fs::current_path(previousFolder);
+    EXPECT_EQ(acquisition.exitCode, 1) << acquisition.output;
+    EXPECT_NE(acquisition.output.find("The temporary picture's path is taken by something other than a file "
+                                      "[./captures/import/tmpCapture.jpg]"),
+              std::string::npos)
+        << acquisition.output;
+    EXPECT_NE(acquisition.output.find("Object set: 0 object(s)"), std::string::npos) << acquisition.output;
+    const std::string log = logOf(m_folder / "captures" / "import");
+    EXPECT_NE(log.find("DLG ProcessConfig"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Initializing camera SDK"), std::string::npos) << log;
+}
+
+TEST_F(WorkbenchCapture, ImportFolderTooLongForThePictureFailsBeforeTheCamera)
+{
+    // Nested folders until the picture's path no longer fits the system's path limit while the
+    // folder itself still does.
+    const std::size_t length = PATH_MAX - 11;
+    fs::path deep = m_folder;
+    while (deep.string().size() + 1 < length) {
+        deep /= std::string(std::min<std::size_t>(200, length - deep.string().size() - 1), 'd');
+        ASSERT_TRUE(fs::create_directory(deep));
+    }
+    configure(deep.string());
+    ASSERT_TRUE(vesk::profile::writeString(m_config, "St1", "OSAutoAccept", "Y"));
+    ::setenv("VESK_CAMERA_SIM", VESK_DEMO_FOLDER "/camera.ini", 1);
+    const ProgramRun acquisition = run(acquireArguments() + " --single", 120);
+    EXPECT_EQ(acquisition.exitCode, 1) << acquisition.output;
+    EXPECT_NE(acquisition.output.find("The temporary picture's path is too long [" + deep.string() + "/tmpCapture.jpg]"),
+              std::string::npos)
+        << acquisition.output;
+}
+
+// Guards against the workbench hanging unattended: nobody presses the shutter (no automatic
+// acceptance, the simulated camera does not press its own), so the dialog would wait for
+// ever. With --timeout 3 it is ended as Cancel would, its lines go to stderr, and the run
+// fails with 1 well within the bound.
+TEST_F(WorkbenchCapture, DialogWaitingForAnOperatorEndsAfterTheTimeout)
+{
+    fs::create_directories(m_folder / "import");
+    configure((m_folder / "import").string());
+    ASSERT_TRUE(vesk::profile::writeString(m_config, "0", "DebugLogLevel", "9"));
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramRun acquisition = run(acquireArguments() + " --single --timeout 3", 90);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(acquisition.exitCode, 1) << acquisition.output;
+    EXPECT_NE(acquisition.output.find("VeskWorkbench: the capture dialog waited 3 s without an operator; ending it as "
+                                      "Cancel would\nVeskWorkbench: message line: "),
+              std::string::npos)
+        << acquisition.output;
+    EXPECT_NE(acquisition.output.find("\nVeskWorkbench: status line: "), std::string::npos) << acquisition.output;
+    EXPECT_NE(acquisition.output.find("Object set: 0 object(s)"), std::string::npos) << acquisition.output;
+    EXPECT_GE(took, std::chrono::seconds(3));
+    EXPECT_NE(logOf(m_folder / "import").find("DLG OnCancel"), std::string::npos);
 }
 
 } // namespace

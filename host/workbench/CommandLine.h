@@ -17,7 +17,13 @@ struct Options {
     bool single = false;
     bool unregister = false;
     bool help = false;
+    // --timeout: how long a capture dialog may wait for an operator, in seconds (0: no limit);
+    // unset, the program decides by whether there is a display.
+    std::optional<int> timeoutSeconds;
 };
+
+// The unattended limit when --timeout is not given: two minutes without a display, none with one.
+inline constexpr int kDefaultUnattendedTimeout = 120;
 
 // The options, or nothing (with the reason in error) for a command line that makes no sense.
 std::optional<Options> parseCommandLine(const std::vector<std::string>& arguments, std::string& error);

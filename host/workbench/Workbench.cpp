@@ -1,6 +1,8 @@
 // VeskWorkbench, the host a user tries the system with: registers the host's classes and the
 // capture modules, runs one acquisition through the object source for a station, and lists
 // the object set it gets back. Exit code 0 when images were acquired, 2 cancelled, 1 error.
+// Unattended (without a display) a capture dialog that waits for an operator is ended after a
+// limit, so that the program never hangs.
 //
 // Threading: everything runs on the main (user-interface) thread.
 #include "CommandLine.h"
@@ -12,10 +14,17 @@
 #include "hosting/Prompt.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,6 +146,71 @@ private:
     int m_errorBoxes = 0;
 };
 
+// Ends the capture dialog once it has waited longer than the limit for an operator: prints its
+// message and status lines on stderr and ends it as Cancel does, so the acquisition unwinds
+// (and removes its files) as after a person's Cancel. A dialog opened after the limit (a new
+// cycle) is ended as well.
+class UnattendedLimit final {
+public:
+    explicit UnattendedLimit(std::chrono::seconds limit) : m_limit(limit)
+    {
+        m_expiry.setSingleShot(true);
+        QObject::connect(&m_expiry, &QTimer::timeout, [this] { m_sweep.start(); });
+        m_sweep.setInterval(100);
+        QObject::connect(&m_sweep, &QTimer::timeout, [this] { endWaitingDialogs(); });
+        m_expiry.start(std::chrono::duration_cast<std::chrono::milliseconds>(limit));
+    }
+    // True when a dialog was ended: the acquisition then counts as failed.
+    bool endedADialog() const { return m_endedDialogs > 0; }
+
+private:
+    static std::string itemText(QWidget& dialog, int id)
+    {
+        QWidget* item = dialog.findChild<QWidget*>(QStringLiteral("item%1").arg(id));
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(item))
+            text = label->text();
+        else if (auto* edit = qobject_cast<QLineEdit*>(item))
+            text = edit->text();
+        return text.replace(QLatin1Char('\n'), QStringLiteral(" / ")).toStdString();
+    }
+
+    void endWaitingDialogs()
+    {
+        // Item 1042 is the dialog's message line, 1082 its status line.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(widget);
+            if (!dialog || dialog->objectName() != QLatin1String("CCameraControlDlg") || !dialog->isVisible())
+                continue;
+            std::cerr << "VeskWorkbench: the capture dialog waited " << m_limit.count()
+                      << " s without an operator; ending it as Cancel would\n"
+                      << "VeskWorkbench: message line: " << itemText(*dialog, 1042) << '\n'
+                      << "VeskWorkbench: status line: " << itemText(*dialog, 1082) << '\n';
+            ++m_endedDialogs;
+            dialog->reject();
+            return;
+        }
+    }
+
+    std::chrono::seconds m_limit;
+    QTimer m_expiry;
+    QTimer m_sweep;
+    int m_endedDialogs = 0;
+};
+
+// The limit for capture dialogs: --timeout, else two minutes when nobody can see the dialog
+// (offscreen, or no display at all) and none with a display. Nothing for no limit.
+std::optional<std::chrono::seconds> unattendedLimit(const workbench::Options& options, const QString& platform)
+{
+    if (options.timeoutSeconds)
+        return *options.timeoutSeconds > 0 ? std::optional(std::chrono::seconds(*options.timeoutSeconds)) : std::nullopt;
+    const bool displayed = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+                           (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"));
+    if (displayed)
+        return std::nullopt;
+    return std::chrono::seconds(workbench::kDefaultUnattendedTimeout);
+}
+
 void printObjectSet(const Variant& objectSet)
 {
     const automation::DispatchPtr set = objectSet.isEmpty() ? nullptr : objectSet.toDispatch();
@@ -162,7 +236,7 @@ void printObjectSet(const Variant& objectSet)
     }
 }
 
-int acquire(const workbench::Options& options, WorkbenchPrompt& prompt)
+int acquire(const workbench::Options& options, WorkbenchPrompt& prompt, std::optional<std::chrono::seconds> limit)
 {
     std::error_code ignored;
     if (!fs::is_regular_file(options.configFile, ignored)) {
@@ -186,8 +260,13 @@ int acquire(const workbench::Options& options, WorkbenchPrompt& prompt)
     Variant objectSet;
     Arguments acquireArguments{Variant::reference(objectSet), Variant(!options.single)};
     const int errorBoxesBefore = prompt.errorBoxes();
+    std::optional<UnattendedLimit> unattended;
+    if (limit)
+        unattended.emplace(*limit);
     const bool acquired = source->invoke(host::kAcquireDispId, InvokeKind::Method, acquireArguments).toBool();
     printObjectSet(objectSet);
+    if (unattended && unattended->endedADialog())
+        return kExitFailed;
     if (acquired)
         return kExitAcquired;
     return prompt.errorBoxes() > errorBoxesBefore ? kExitFailed : kExitCancelled;
@@ -224,7 +303,7 @@ int main(int argc, char** argv)
                                      : static_cast<hosting::Prompt&>(messageBoxes);
         WorkbenchPrompt prompt(boxes);
         hosting::ScopedPrompt installed(prompt);
-        return acquire(*options, prompt);
+        return acquire(*options, prompt, unattendedLimit(*options, platform));
     } catch (const AutomationError& failure) {
         std::cerr << "VeskWorkbench: " << failure.text() << '\n';
     } catch (const std::exception& failure) {
