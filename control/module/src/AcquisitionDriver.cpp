@@ -165,11 +165,16 @@ CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& confi
 
 CamError CVeskCaptureCtrl::SearchCamera()
 {
+    // A camera that answers busy or not ready is there but occupied (still starting, or
+    // finishing a write to its card): such an attempt waits before the next one instead of
+    // using up all attempts at once, and is no "not found".
+    const auto busyAnswer = [](CamError code) { return code == CAM_ERR_DEVICE_BUSY || code == CAM_ERR_OBJECT_NOTREADY; };
     CamError error = CAM_ERR_OK;
     bool keepSearching = true;
     bool found = false;
     for (int attempt = 1; keepSearching && !found && attempt <= kAttempts; ++attempt) {
         error = CAM_ERR_OK;
+        CamError busyError = CAM_ERR_OK;
         const std::string searchText =
             m_bodyId.empty() ? format("Searching for compatible camera(s).\r\n[Attempt %d of 5]", attempt)
                              : format("Searching for camera: BodyID = %s.\r\n[Attempt %d of 5]", m_bodyId.c_str(), attempt);
@@ -216,12 +221,15 @@ CamError CVeskCaptureCtrl::SearchCamera()
                     }
                     CamCloseSession(camera);
                 }
+                if (busyAnswer(error)) {
+                    busyError = error;
+                }
                 if (selected == -1) {
                     CamRelease(camera);
                 }
             }
             if (selected == -1) {
-                error = CAM_ERR_DEVICE_NOT_FOUND;
+                error = busyError != CAM_ERR_OK ? busyError : CamError{CAM_ERR_DEVICE_NOT_FOUND};
             }
         }
         if (list) {
@@ -255,9 +263,14 @@ CamError CVeskCaptureCtrl::SearchCamera()
             }
         } else if (error == CAM_ERR_OK) {
             found = true;
-        } else if (m_camera) {
-            CamRelease(m_camera);
-            m_camera = nullptr;
+        } else {
+            if (m_camera) {
+                CamRelease(m_camera);
+                m_camera = nullptr;
+            }
+            if (busyAnswer(error) && attempt < kAttempts) {
+                std::this_thread::sleep_for(camera::Processor::retryPause);
+            }
         }
     }
     return error;

@@ -17,6 +17,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,9 @@ namespace control::test {
 namespace {
 
 using capture_test::Operator;
+
+// The command framework's pause before a busy camera is asked again.
+constexpr std::chrono::milliseconds kRetryPause{500};
 using capture_test::QueuedPrompt;
 
 namespace fs = std::filesystem;
@@ -286,6 +290,79 @@ private slots:
         QCOMPARE(m_prompt.questions.size(), size_t{1});
         QCOMPARE(logLines(QStringLiteral("CTL DoAcquire")).filter(QStringLiteral("An unexpected exception")).size(), 4);
         QCOMPARE(camsdk::sim::initializeDepth(), 0);
+    }
+
+    // Camera-list calls made since the journal was last cleared.
+    static int cameraListCalls()
+    {
+        int calls = 0;
+        for (const camsdk::sim::Call& call : camsdk::sim::journal()) {
+            calls += call.function == "CamGetCameraList" ? 1 : 0;
+        }
+        return calls;
+    }
+
+    // Guards against a camera that is there but busy being taken for a missing one (a
+    // Retry/Cancel box) or used up in attempts run back to back: busy and not-ready answers,
+    // from the session opened during the search or from the camera list, wait the retry pause
+    // and the third attempt finds the camera.
+    void busyCameraIsSearchedAgainAfterAPause()
+    {
+        struct Case {
+            const char* function;
+            CamError code;
+        };
+        for (const Case& entry : {Case{"CamOpenSession", CAM_ERR_DEVICE_BUSY}, Case{"CamGetCameraList", CAM_ERR_OBJECT_NOTREADY}}) {
+            camsdk::sim::clearJournal();
+            camsdk::sim::injectFault(entry.function, entry.code, 2);
+            const auto started = std::chrono::steady_clock::now();
+            std::chrono::steady_clock::duration untilDialog{};
+            Operator person;
+            person.then([&](QWidget&) {
+                untilDialog = std::chrono::steady_clock::now() - started;
+                return true;
+            });
+            person.then(Operator::click(2));
+            QVERIFY(!acquire());
+            QVERIFY2(person.done(), entry.function);
+            QVERIFY(m_prompt.questions.empty());
+            QCOMPARE(cameraListCalls(), 3);
+            QVERIFY2(untilDialog >= 2 * kRetryPause, entry.function);
+            QCOMPARE(camsdk::sim::handlesLiveAtLastTerminate(), size_t{0});
+        }
+    }
+
+    // Guards against a search that stops one attempt short: four Retry answers are followed by
+    // a fifth search of the camera list, which the number of boxes alone does not show.
+    void fourRetriesLeadToAFifthSearch()
+    {
+        useBodies({});
+        camsdk::sim::clearJournal();
+        m_prompt.answers = {hosting::PromptAnswer::Retry, hosting::PromptAnswer::Retry, hosting::PromptAnswer::Retry,
+                            hosting::PromptAnswer::Retry};
+        QVERIFY(!acquire());
+        QCOMPARE(cameraListCalls(), 5);
+        QCOMPARE(m_prompt.questions.size(), size_t{4});
+    }
+
+    // Guards against the reconnect countdown overflowing (the setting + 1) with the largest
+    // 32-bit setting: the countdown starts from an hour.
+    void hugeDisconnectTimerCountsDownFromAnHour()
+    {
+        setting("Station7", "ED_DisconnectTimer", "2147483647");
+        QString message;
+        Operator person;
+        person.then([](QWidget& dialog) { return Operator::usable(dialog, 1000); });
+        person.then(Operator::run([] { camsdk::sim::disconnect(0); }));
+        person.then([&](QWidget& dialog) {
+            auto* line = qobject_cast<QLabel*>(Operator::item(dialog, 1042));
+            message = line ? line->text() : QString();
+            return message.startsWith(QStringLiteral("Camera disconnected"));
+        });
+        person.then(Operator::click(2));
+        QVERIFY(!acquire());
+        QVERIFY(person.done());
+        QCOMPARE(message, QStringLiteral("Camera disconnected\nAttempting to reconnect in 3600"));
     }
 };
 
