@@ -224,10 +224,33 @@ void CCameraControlDlg::OnOK()
     done(kResultOk);
 }
 
+void CCameraControlDlg::SetImageCount(int32_t count)
+{
+    m_imageCount = count;
+    m_countText->setText(QString::number(count));
+    if (m_initialised) {
+        UpdateControls();
+    }
+}
+
 void CCameraControlDlg::OnCancel()
 {
     if (m_ended) {
         return;
+    }
+    if (m_imageCount > 0) {
+        // Cancel hands the host nothing: pictures already added are asked about first.
+        char question[96];
+        if (m_imageCount == 1) {
+            std::snprintf(question, sizeof question, "1 picture has been added. Discard it?");
+        } else {
+            std::snprintf(question, sizeof question, "%ld pictures have been added. Discard them?",
+                          static_cast<long>(m_imageCount));
+        }
+        if (hosting::currentPrompt().show(question, hosting::PromptButtons::YesNo) != hosting::PromptAnswer::Yes) {
+            Log("DLG OnCancel", "discard declined", 4);
+            return;
+        }
     }
     std::string logText = FireClosingOnce();
     ClosePanner();
@@ -252,6 +275,10 @@ void CCameraControlDlg::done(int result)
     for (auto& [timerId, timer] : m_timers) {
         timer.stop();
     }
+    // Whoever ends the dialog (a button, the countdown, the host's own limit), the camera's
+    // worker stops and the pan-tilt head is let go.
+    FireClosingOnce();
+    ClosePanner();
     QDialog::done(result);
 }
 

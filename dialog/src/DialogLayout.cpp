@@ -10,6 +10,7 @@
 #include <controls/EvfPictureBox.h>
 #include <controls/RoundButton.h>
 #include <controls/SettingComboBoxes.h>
+#include <controls/WheelNeedsFocus.h>
 #include <imaging/ImageCtrl.h>
 
 #include <QCheckBox>
@@ -127,9 +128,15 @@ void CCameraControlDlg::CreateItems()
         case ItemKind::CheckBox:
             widget = new QCheckBox(caption, this);
             break;
-        case ItemKind::VerticalSlider:
-            widget = new QSlider(Qt::Vertical, this);
+        case ItemKind::VerticalSlider: {
+            // The dialog's vertical trackbars have their lowest position at the top, as the
+            // platform the dialog was drawn for has them (Qt puts it at the bottom).
+            auto* slider = new QSlider(Qt::Vertical, this);
+            slider->setInvertedAppearance(true);
+            slider->setInvertedControls(true);
+            widget = slider;
             break;
+        }
         case ItemKind::DropDownList:
             widget = new QComboBox(this);
             break;
@@ -180,6 +187,8 @@ void CCameraControlDlg::CreateItems()
     m_message = static_cast<QLabel*>(item(1042));
     m_useEvfFocus = static_cast<QCheckBox*>(item(1080));
     m_rotationCombo = static_cast<QComboBox*>(item(1053));
+    // As the setting boxes: a wheel notch over the box turns nothing unless the operator is in it.
+    controls::requireFocusForWheel(m_rotationCombo);
     m_panSpeed = static_cast<QSlider*>(item(1091));
     // The live view covers the preview: raise it so that whichever is shown is on top.
     m_liveView->raise();

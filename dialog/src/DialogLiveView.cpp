@@ -18,6 +18,9 @@ namespace dialog {
 namespace {
 
 // The action each focus-box button fires (Up, Left, Right, Down) for a rotation of the picture.
+// The picture box turns a frame by its rotation against the clock, as the imaging control
+// turns pictures: at 90 the camera's right edge is at the top of the screen, so Up moves the
+// box to the camera's right.
 struct FocusBoxActions {
     int rotation;
     const char* up;
@@ -27,9 +30,9 @@ struct FocusBoxActions {
 };
 constexpr FocusBoxActions kFocusBoxActions[] = {
     {0, "evfFocusBox_Up", "evfFocusBox_Left", "evfFocusBox_Right", "evfFocusBox_Down"},
-    {90, "evfFocusBox_Left", "evfFocusBox_Down", "evfFocusBox_Up", "evfFocusBox_Right"},
+    {90, "evfFocusBox_Right", "evfFocusBox_Up", "evfFocusBox_Down", "evfFocusBox_Left"},
     {180, "evfFocusBox_Down", "evfFocusBox_Right", "evfFocusBox_Left", "evfFocusBox_Up"},
-    {270, "evfFocusBox_Right", "evfFocusBox_Up", "evfFocusBox_Down", "evfFocusBox_Left"},
+    {270, "evfFocusBox_Left", "evfFocusBox_Down", "evfFocusBox_Up", "evfFocusBox_Right"},
 };
 
 } // namespace

@@ -70,6 +70,7 @@ CCameraControlDlg::~CCameraControlDlg()
     for (auto& [id, timer] : m_timers) {
         timer.stop();
     }
+    ClosePanner();
     QCoreApplication::removePostedEvents(this);
 }
 
@@ -366,6 +367,12 @@ void CCameraControlDlg::SetErrorMsg(const char* text, bool show)
     if (text) {
         Log("DLG SetErrorMsg", text, 1);
     }
+    // A new message ends any blink of the old one: it is drawn in the normal colour.
+    KillTimer(2);
+    if (m_messageColour != 0) {
+        m_messageColour = 0;
+        ApplyMessageColour();
+    }
     // Line breaks are written as the log and the design have them, "\r\n".
     m_message->setText(text ? QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) : QString());
     m_message->setVisible(show);
@@ -448,9 +455,12 @@ void CCameraControlDlg::timerEvent(QTimerEvent* event)
 void CCameraControlDlg::OnBlinkTimer()
 {
     if (--m_blinkCount <= 0) {
+        // However the blink went, it ends with the text readable.
         KillTimer(2);
+        m_messageColour = 0;
+    } else {
+        m_messageColour = m_messageColour == 0 ? toColorRef(palette().color(QPalette::Button)) : 0;
     }
-    m_messageColour = m_messageColour == 0 ? toColorRef(palette().color(QPalette::Button)) : 0;
     ApplyMessageColour();
 }
 

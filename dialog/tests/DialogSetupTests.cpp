@@ -135,8 +135,8 @@ private slots:
             const char* right;
         };
         const Case cases[] = {{"45", 0, "evfFocusBox_Up", "evfFocusBox_Right"},
-                              {"9", 90, "evfFocusBox_Left", "evfFocusBox_Up"},
-                              {"270", 270, "evfFocusBox_Right", "evfFocusBox_Down"}};
+                              {"9", 90, "evfFocusBox_Right", "evfFocusBox_Down"},
+                              {"270", 270, "evfFocusBox_Left", "evfFocusBox_Up"}};
         for (const Case& entry : cases) {
             DialogFixture fixture;
             fixture.start({}, [&](control::CaptureSettings& settings) { settings.OSRotation = entry.setting; }, false);

@@ -7,6 +7,7 @@
 // Threading: UI thread (the host's calling thread, whose event loop runs the dialog).
 #include "control/VeskCaptureCtrl.h"
 
+#include "DownloadFolder.h"
 #include "control/ControlConfig.h"
 #include "control/LogFile.h"
 
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <strings.h>
@@ -71,11 +73,14 @@ bool CVeskCaptureCtrl::DoAcquire(automation::Variant& config, const std::string&
     int32_t returnCode = 0;
     bool retryAcquire = true;
     int exceptionCycles = 0;
+    m_addedImages = 0;
+    m_discarded = false;
     while (retryAcquire) {
         retryAcquire = false;
         try {
             if (RunCycle(config, parentGroupId, multiMode, retryAcquire, returnCode) == CycleEnd::ReturnNow) {
-                return returnCode == 1;
+                m_downloadFolder.reset();
+                return Succeeded(returnCode);
             }
             exceptionCycles = 0;
         } catch (...) {
@@ -92,14 +97,29 @@ bool CVeskCaptureCtrl::DoAcquire(automation::Variant& config, const std::string&
                 hosting::currentPrompt().show(
                     "The camera system failed repeatedly and has been stopped.\r\nPlease restart the acquisition.",
                     hosting::PromptButtons::Ok);
-                return false;
+                return Succeeded(returnCode);
             }
             RecycleCountdown();
             retryAcquire = true;
         }
         EndCycle(retryAcquire, returnCode);
     }
-    return returnCode == 1;
+    return Succeeded(returnCode);
+}
+
+bool CVeskCaptureCtrl::Succeeded(int32_t returnCode) const
+{
+    if (returnCode == 1) {
+        return true;
+    }
+    // Pictures the host has already filed in an earlier cycle are the acquisition's result
+    // when a later cycle ends without OK (the camera never came back, the search was
+    // cancelled), unless the operator chose to discard them.
+    if (m_addedImages > 0 && !m_discarded) {
+        logFile().Write(kTag, format("Ending with the %d image(s) already added", static_cast<int>(m_addedImages)), 3);
+        return true;
+    }
+    return false;
 }
 
 CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& config, const std::string& parentGroupId,
@@ -115,6 +135,17 @@ CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& confi
     m_bodyId = settings.ED_BodyID;
     logFile().Write(kTag, "ProcessConfig completed", 3);
 
+    // Pictures arrive in a folder of this cycle's own: never a file of the user's, nor of
+    // another acquisition or process, is replaced, filed or deleted.
+    std::string folderError;
+    m_downloadFolder = DownloadFolder::create(dialog->settings().ImportTempPath, folderError);
+    if (!m_downloadFolder) {
+        logFile().Write(kTag, folderError, 1);
+        SetStatusMsg(nullptr, true);
+        hosting::currentPrompt().show(folderError, hosting::PromptButtons::Ok);
+        return CycleEnd::ReturnNow;
+    }
+
     SetStatusMsg("Initializing camera SDK...", true);
     if (const CamError error = CamInitializeSDK(); error != CAM_ERR_OK) {
         SetStatusMsg(format("Unable to initialize the camera SDK: %d", static_cast<int>(error)).c_str(), true);
@@ -129,6 +160,7 @@ CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& confi
     const CamError error = SearchCamera();
     if (error == CAM_ERR_OK) {
         g_cameraController = std::make_unique<camera::CameraController>(g_cameraModel);
+        g_cameraController->setDownloadFolder(m_downloadFolder->path());
         dialog->SetCamera(g_cameraModel, g_cameraController.get());
         void* context = static_cast<camera::ActionListener*>(g_cameraController.get());
         if (CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, &camera::handlePropertyEvent, context) == CAM_ERR_OK &&
@@ -139,13 +171,23 @@ CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& confi
         dialog->SetMultiMode(multiMode);
         dialog->SetViewName(m_imageView);
         dialog->SetOwnerWindow(this);
-        const int result = dialog->exec();
+        dialog->SetImageCount(m_addedImages);
+        int result = 0;
+        {
+            // The operator works in the dialog with the normal cursor.
+            hosting::NormalCursor normalCursor;
+            result = dialog->exec();
+        }
+        m_addedImages = dialog->imageCount();
+        RemoveSavedImage(dialog->tempImagePath());
         if (result == dialog::kResultOk) {
             returnCode = 1;
         } else if (result == dialog::kResultReconnect) {
             retryAcquire = true;
             returnCode = 0;
         } else {
+            // Cancel: with images added, the operator has chosen to discard them.
+            m_discarded = true;
             returnCode = 0;
         }
     } else {
@@ -161,6 +203,16 @@ CVeskCaptureCtrl::CycleEnd CVeskCaptureCtrl::RunCycle(automation::Variant& confi
     }
     dialog.reset();
     return CycleEnd::Finished;
+}
+
+void CVeskCaptureCtrl::RemoveSavedImage(const std::string& path)
+{
+    // The host has copied every added image while the dialog ran; a regular file only, so
+    // that nothing else under that name is ever removed.
+    std::error_code error;
+    if (!path.empty() && std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
+        std::filesystem::remove(path, error);
+    }
 }
 
 CamError CVeskCaptureCtrl::SearchCamera()
@@ -284,6 +336,8 @@ void CVeskCaptureCtrl::EndCycle(bool retryAcquire, int32_t returnCode)
     }
     g_cameraModel.reset();
     g_cameraController.reset();
+    // Only now has the command thread ended: nothing writes into the folder any more.
+    m_downloadFolder.reset();
     logFile().Write(kTag, format("RetryAcquire=%d ReturnCode=%d", retryAcquire ? 1 : 0, static_cast<int>(returnCode)), 3);
 }
 

@@ -4,6 +4,7 @@
 // Threading: UI thread.
 #include "control/VeskCaptureCtrl.h"
 
+#include "DownloadFolder.h"
 #include "control/LogFile.h"
 
 #include <dialog/AddImageMessage.h>

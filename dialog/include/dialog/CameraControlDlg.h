@@ -83,6 +83,9 @@ public:
     // Set by the acquisition driver before the modal run.
     void SetMultiMode(bool multiMode) { m_multiMode = multiMode; }
     void SetViewName(std::string viewName) { m_viewName = std::move(viewName); }
+    // The images the acquisition has added in earlier cycles (a reconnect starts a new
+    // dialog): the count shown, OK's rule and the question before Cancel follow it.
+    void SetImageCount(int32_t count);
     void SetCamera(std::shared_ptr<camera::CameraModel> model, camera::CameraController* controller);
     // The window that receives "UWM_FireAddImage-"; without one, the parent.
     void SetOwnerWindow(QWidget* owner) { m_owner = owner; }

@@ -1,6 +1,8 @@
 // The message-box prompt: the system's texts in a QMessageBox.
 #include "hosting/MessageBoxPrompt.h"
 
+#include "hosting/WaitCursor.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -54,6 +56,8 @@ PromptAnswer MessageBoxPrompt::show(std::string_view text, PromptButtons buttons
 {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, m_caption, text, buttons);
+    // The operator answers with the normal cursor, whatever work is waiting on the answer.
+    NormalCursor normalCursor;
     return answerOf(box.exec(), buttons);
 }
 

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
@@ -24,6 +25,8 @@ class CCameraControlDlg;
 }
 
 namespace control {
+
+class DownloadFolder;
 
 class CVeskCaptureCtrl final : public QWidget {
     Q_OBJECT
@@ -68,13 +71,24 @@ private:
                       bool& retryAcquire, int32_t& returnCode);
     // Searches for the camera in up to five attempts; 0 once it is selected and modelled.
     CamError SearchCamera();
-    // Terminates the SDK and deletes the model and the controller, as every cycle ends.
+    // Terminates the SDK, deletes the model and the controller and removes the cycle's
+    // download folder, as every cycle ends.
     void EndCycle(bool retryAcquire, int32_t returnCode);
     void RecycleCountdown();
+    // DoAcquire's result: OK in the last cycle, or images added in any cycle and not discarded.
+    bool Succeeded(int32_t returnCode) const;
+    // Removes the dialog's saved image ("tmpCapture.jpg") once the dialog has ended.
+    static void RemoveSavedImage(const std::string& path);
 
     std::string m_bodyId;
     bool m_sdkInitialized = false;
     CamCameraRef m_camera = nullptr;
+    // Where the running cycle's pictures are downloaded; outlives the command thread.
+    std::unique_ptr<DownloadFolder> m_downloadFolder;
+    // Images the host has filed in this acquisition, across reconnect cycles.
+    int32_t m_addedImages = 0;
+    // The operator cancelled (and so discarded whatever had been added).
+    bool m_discarded = false;
     QLabel* m_status = nullptr;
     QRect m_statusRect;
     std::string m_imageView;

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include <utility>
+#include <vector>
 
 namespace hosting {
 
@@ -28,6 +29,31 @@ public:
 
 private:
     bool m_shown = true;
+};
+
+// The normal cursor for the life of a scope in which the operator is asked for something (a
+// modal dialog, a message box): every override cursor set by the scopes around it is lifted
+// and set again, in order, when the scope ends, so those scopes still end balanced.
+class NormalCursor final {
+public:
+    NormalCursor()
+    {
+        while (const QCursor* cursor = QGuiApplication::overrideCursor()) {
+            m_lifted.push_back(*cursor);
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+    ~NormalCursor()
+    {
+        for (auto cursor = m_lifted.rbegin(); cursor != m_lifted.rend(); ++cursor) {
+            QGuiApplication::setOverrideCursor(*cursor);
+        }
+    }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+private:
+    std::vector<QCursor> m_lifted;
 };
 
 } // namespace hosting

@@ -1,0 +1,327 @@
+// The capture dialog as an operator meets it: added pictures are never dropped by Cancel
+// without a question, the message line stays readable, the focus-box arrows move the box the
+// way the operator sees it at every rotation, the pan-speed slider is fastest at the top, and
+// the pan-tilt head is let go however the dialog ends.
+#include "DialogTestSupport.h"
+
+#include <hosting/MessageBoxPrompt.h>
+#include <imaging/ImageCtrl.h>
+#include <imaging/ImagingWidget.h>
+#include <pthub/Simulator.h>
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+
+#include <optional>
+
+namespace dialog::test {
+namespace {
+
+// Where a point of the camera's live-view coordinates lands on screen at a rotation: a
+// marker at that point, in a picture the size of the coordinate system, is turned by the
+// same imaging control the picture box shows its frames with, and found again.
+QPointF shownPosition(CamPoint point, CamSize coordinates, int rotation)
+{
+    QImage picture(coordinates.width / 8, coordinates.height / 8, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    const QPoint marker(point.x / 8, point.y / 8);
+    QPainter(&picture).fillRect(QRect(marker - QPoint(2, 2), QSize(5, 5)), Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    imaging::CImageCtrl control(nullptr, QRect(0, 0, 100, 100), 1);
+    control.LoadMemory(bytes.constData(), 0, 0, 1, static_cast<int32_t>(bytes.size()));
+    if (rotation != 0) {
+        control.Rotate(static_cast<int16_t>(rotation));
+    }
+    const QImage turned = control.control().picture().convertToFormat(QImage::Format_RGB32);
+    double sumX = 0;
+    double sumY = 0;
+    int count = 0;
+    for (int y = 0; y < turned.height(); ++y) {
+        for (int x = 0; x < turned.width(); ++x) {
+            if (qGray(turned.pixel(x, y)) > 128) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    }
+    return count ? QPointF(sumX / count, sumY / count) : QPointF(-1, -1);
+}
+
+// Clicks a focus-box button and returns how the box moved on screen at the rotation.
+std::optional<QPointF> shownMove(DialogFixture& fixture, int buttonId, int rotation)
+{
+    const CamPoint before = camsdk::sim::zoomPosition(0);
+    // Held until the box has moved: the dialog moves it while the button is down.
+    QTest::mousePress(fixture.item(buttonId), Qt::LeftButton);
+    CamPoint after = before;
+    const bool moved = QTest::qWaitFor(
+        [&] {
+            after = camsdk::sim::zoomPosition(0);
+            return after.x != before.x || after.y != before.y;
+        },
+        10000);
+    QTest::mouseRelease(fixture.item(buttonId), Qt::LeftButton);
+    // The next move starts from where the model has the box: wait until it knows this one.
+    const bool known = QTest::qWaitFor(
+        [&] {
+            const CamPoint modelled = fixture.model().evfZoomPosition();
+            return modelled.x == after.x && modelled.y == after.y;
+        },
+        10000);
+    if (!moved || !known) {
+        return std::nullopt;
+    }
+    const CamSize coordinates = fixture.model().evfCoordinateSystem();
+    return shownPosition(after, coordinates, rotation) - shownPosition(before, coordinates, rotation);
+}
+
+size_t hubCallCount(const std::string& function)
+{
+    size_t count = 0;
+    for (const auto& call : pthub::sim::journal()) {
+        count += call.function == function ? 1 : 0;
+    }
+    return count;
+}
+
+// Takes a picture and adds it, live view started again afterwards when asked.
+bool takeAndAdd(DialogFixture& fixture)
+{
+    if (!fixture.waitForLiveViewOnHost() || !fixture.takePictureAndWait()) {
+        return false;
+    }
+    QTest::mouseClick(fixture.item(1061), Qt::LeftButton);
+    return !fixture.dialog().imageReady();
+}
+
+} // namespace
+
+class DialogOperatorTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Guards against Cancel, Escape or the close box throwing away added pictures without a
+    // question; No stays in the dialog, Yes ends it; nothing is asked when nothing was added.
+    void cancelAsksBeforeDiscardingAddedPictures()
+    {
+        {
+            DialogFixture fixture;
+            fixture.start();
+            QVERIFY(takeAndAdd(fixture));
+            QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+            QVERIFY(takeAndAdd(fixture));
+            CCameraControlDlg& dialog = fixture.dialog();
+
+            fixture.prompt.answers = {hosting::PromptAnswer::No};
+            QTest::mouseClick(fixture.item(2), Qt::LeftButton);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(fixture.prompt.questions, std::vector<std::string>{"2 pictures have been added. Discard them?"});
+
+            fixture.prompt.answers = {hosting::PromptAnswer::No};
+            dialog.close();
+            QTest::qWait(50);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(fixture.prompt.questions.size(), size_t{2});
+
+            fixture.prompt.answers = {hosting::PromptAnswer::Yes};
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(dialog.result(), kResultCancel);
+            QCOMPARE(fixture.prompt.questions.size(), size_t{3});
+            QCOMPARE(fixture.receiver.received.size(), size_t{2});
+            QCOMPARE(fixture.finish(), size_t{0});
+        }
+        {
+            DialogFixture fixture;
+            fixture.start();
+            QTest::mouseClick(fixture.item(2), Qt::LeftButton);
+            QVERIFY(fixture.prompt.questions.empty());
+            QCOMPARE(fixture.dialog().result(), kResultCancel);
+            QCOMPARE(fixture.finish(), size_t{0});
+        }
+    }
+
+    // Guards against a new dialog after a reconnect that forgets the pictures added before:
+    // the count shows, OK follows it, and Cancel asks about them.
+    void countCarriedIntoANewDialogRulesOkAndCancel()
+    {
+        DialogFixture fixture;
+        fixture.timings.liveViewAutoOffMs = 300;
+        fixture.start();
+        CCameraControlDlg& dialog = fixture.dialog();
+        dialog.SetImageCount(1);
+        QCOMPARE(static_cast<QLabel*>(fixture.item(1063))->text(), QStringLiteral("1"));
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QVERIFY(!fixture.item(1)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveViewToHost(), 10000);
+        QTRY_VERIFY(fixture.item(1)->isEnabled());
+        QTest::mouseClick(fixture.item(2), Qt::LeftButton);
+        QCOMPARE(fixture.prompt.questions, std::vector<std::string>{"1 picture has been added. Discard it?"});
+        QVERIFY(dialog.isVisible());
+        fixture.screenshot(QStringLiteral("dialog-after-reconnect-with-count.png"));
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // The Cancel question as the operator sees it, over the dialog (build output only).
+    void screenshotOfTheCancelQuestion()
+    {
+        DialogFixture fixture;
+        fixture.start();
+        QVERIFY(takeAndAdd(fixture));
+        QImage picture = fixture.dialog().grab().toImage();
+        QMessageBox box;
+        hosting::MessageBoxPrompt::prepare(box, QStringLiteral("Camera"), "1 picture has been added. Discard it?",
+                                           hosting::PromptButtons::YesNo);
+        box.adjustSize();
+        const QImage boxPicture = box.grab().toImage();
+        QPainter painter(&picture);
+        painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
+        painter.drawImage((picture.width() - boxPicture.width()) / 2, (picture.height() - boxPicture.height()) / 2,
+                          boxPicture);
+        painter.end();
+        const QByteArray folderName = qgetenv("VESK_SCREENSHOT_DIR");
+        const QString target = (folderName.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(folderName)) +
+                               "/dialog-cancel-question.png";
+        QVERIFY(picture.save(target));
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a message line left drawn in the background colour: a new error in the
+    // middle of a blink, and a disconnect in the middle of one, both end readable.
+    void messageLineIsReadableAfterEveryBlink()
+    {
+        DialogFixture fixture;
+        fixture.timings.blinkMs = 40;
+        fixture.timings.reconnectTickMs = 60000;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.ED_DisconnectTimer = 5; });
+        CCameraControlDlg& dialog = fixture.dialog();
+        const auto raiseError = [&dialog](uint32_t code) { dialog.update(nullptr, camera::ModelEvent{"error", &code}); };
+
+        raiseError(CAM_ERR_DEVICE_BUSY);
+        QTRY_VERIFY(dialog.messageColour() != 0);
+        raiseError(CAM_ERR_DEVICE_MEMORY_FULL);
+        QTRY_COMPARE(dialog.messageText(), QStringLiteral("[84] Camera Device - Memory Full"));
+        QTRY_VERIFY(!dialog.isTimerActive(2));
+        QCOMPARE(dialog.messageColour(), 0u);
+
+        raiseError(CAM_ERR_DEVICE_BUSY);
+        QTRY_VERIFY(dialog.messageColour() != 0);
+        camsdk::sim::disconnect(0);
+        QTRY_VERIFY(dialog.messageText().startsWith(QStringLiteral("Camera disconnected")));
+        QCOMPARE(dialog.messageColour(), 0u);
+        QVERIFY(!dialog.isTimerActive(2));
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against focus-box arrows that move the box against the arrow on screen when the
+    // picture is turned: at every rotation, Up moves the box up as shown and Left moves it left.
+    void focusBoxArrowsFollowTheShownFrameAtEveryRotation()
+    {
+        DialogFixture fixture;
+        fixture.timings.focusBoxRepeatMs = 60000;
+        fixture.start();
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        CCameraControlDlg& dialog = fixture.dialog();
+        auto* rotation = static_cast<QComboBox*>(fixture.item(1053));
+        QTRY_VERIFY(fixture.item(1076)->isEnabled());
+        for (int index = 0; index < 4; ++index) {
+            // As the operator chooses it from the list.
+            rotation->setCurrentIndex(index);
+            emit rotation->activated(index);
+            const int degrees = index * 90;
+            QCOMPARE(dialog.rotation(), degrees);
+            QTest::mouseClick(fixture.item(1030), Qt::LeftButton); // back to the middle, room to move
+            const std::optional<QPointF> up = shownMove(fixture, 1076, degrees);
+            QVERIFY2(up, qPrintable(QStringLiteral("Up did not move the box at %1").arg(degrees)));
+            QVERIFY2(up->y() < 0 && std::abs(up->y()) > std::abs(up->x()),
+                     qPrintable(QStringLiteral("Up at %1 moved by %2,%3").arg(degrees).arg(up->x()).arg(up->y())));
+            const std::optional<QPointF> left = shownMove(fixture, 1077, degrees);
+            QVERIFY(left);
+            QVERIFY2(left->x() < 0 && std::abs(left->x()) > std::abs(left->y()),
+                     qPrintable(QStringLiteral("Left at %1 moved by %2,%3").arg(degrees).arg(left->x()).arg(left->y())));
+        }
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a pan-speed slider whose top end is the slowest: at the top the head
+    // moves at full speed.
+    void panSpeedIsFastestAtTheTopOfTheSlider()
+    {
+        pthub::sim::reset();
+        DialogFixture fixture;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.CC_PanTabVisible = true; });
+        QVERIFY(fixture.dialog().pannerConnected());
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTRY_VERIFY(fixture.item(1085)->isVisible() && fixture.item(1085)->isEnabled());
+        auto* slider = static_cast<QSlider*>(fixture.item(1091));
+        // Drag the handle to the very top, as the operator would.
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = slider->orientation();
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = slider->sliderPosition();
+        option.sliderValue = slider->value();
+        option.upsideDown = slider->invertedAppearance() != (slider->orientation() == Qt::Vertical);
+        const int topValue = QStyle::sliderValueFromPosition(slider->minimum(), slider->maximum(), 0,
+                                                             slider->height(), option.upsideDown);
+        slider->setValue(topValue);
+        pthub::sim::clearJournal();
+        QTest::mousePress(fixture.item(1085), Qt::LeftButton);
+        QTest::mouseRelease(fixture.item(1085), Qt::LeftButton);
+        std::vector<int32_t> speeds;
+        for (const auto& call : pthub::sim::journal()) {
+            if (call.function == "PT_SetSpeed") {
+                speeds.push_back(call.argument);
+            }
+        }
+        QCOMPARE(speeds, std::vector<int32_t>{1023});
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a pan-tilt hub left open when the dialog ends for a reconnect, or is
+    // destroyed without ending.
+    void pannerIsClosedOnEveryEnding()
+    {
+        pthub::sim::reset();
+        {
+            DialogFixture fixture;
+            fixture.start({}, [](control::CaptureSettings& settings) {
+                settings.CC_PanTabVisible = true;
+                settings.ED_DisconnectTimer = 1;
+            });
+            QVERIFY(fixture.dialog().pannerConnected());
+            camsdk::sim::disconnect(0);
+            QTRY_VERIFY_WITH_TIMEOUT(!fixture.dialog().isVisible(), 10000);
+            QCOMPARE(fixture.dialog().result(), kResultReconnect);
+            QCOMPARE(pthub::sim::openHandleCount(), size_t{0});
+            QCOMPARE(fixture.finish(), size_t{0});
+        }
+        {
+            auto dialog = std::make_unique<CCameraControlDlg>();
+            dialog->settings().CC_PanTabVisible = true;
+            dialog->show();
+            QTRY_VERIFY(dialog->isInitialised());
+            const bool connected = dialog->pannerConnected();
+            dialog.reset();
+            QVERIFY(!connected || pthub::sim::openHandleCount() == 0);
+            QVERIFY(hubCallCount("PT_CloseDevice") >= (connected ? 1u : 0u));
+        }
+    }
+};
+
+} // namespace dialog::test
+
+QTEST_MAIN(dialog::test::DialogOperatorTest)
+#include "DialogOperatorTests.moc"
