@@ -125,6 +125,8 @@ private slots:
         Operator person;
         addPictures(person, 2);
         person.then(Operator::click(2));
+        // The operator confirms that the two added pictures are to be discarded.
+        m_prompt.answers = {hosting::PromptAnswer::Yes};
         Variant objectSet;
         QVERIFY(!acquire(objectSet));
         QCOMPARE(count(objectSet), 0);

@@ -58,30 +58,50 @@ void CCameraControlDlg::OnTakePicture()
 void CCameraControlDlg::OnDownloadComplete(const std::string& fileName)
 {
     m_downloading = false;
+    if (m_liveViewToHost) {
+        // A picture taken with the camera's own button while live view runs here: live view
+        // ends as Take Picture ends it, so that the picture can be looked at and accepted.
+        if (m_model && m_model->propertyDesc(CAM_PROP_EVF_AF_MODE).numElements > 0) {
+            fireAction("evfAfOff", nullptr);
+        }
+        fireAction("endEVF", nullptr);
+    }
+    bool ready = false;
     {
         hosting::WaitCursor waitCursor;
         SetStatusMsg("Loading image", true);
         SetProgress(0);
         Log("DLG OnDownloadComplete", fileName, 4);
         if (!fileName.empty() && m_preview) {
-            ProcessDownloadedFile(fileName);
+            ready = ProcessDownloadedFile(fileName);
         }
         SetStatusMsg("", false);
         m_progress->setValue(0);
         m_progress->hide();
     }
-    if (m_settings.OSAutoAccept) {
+    // Only a picture that could be processed is accepted by itself.
+    if (ready && m_settings.OSAutoAccept) {
         OnOK();
     }
 }
 
-void CCameraControlDlg::ProcessDownloadedFile(const std::string& fileName)
+bool CCameraControlDlg::ProcessDownloadedFile(const std::string& fileName)
 {
     const QString path = QString::fromStdString(fileName);
     m_preview->SetProgressEvents(true);
     m_preview->SetDefaultFileFormat(98);
     m_preview->SetBusyCursor(true);
-    m_preview->LoadFile(path, 0, 0, 1);
+    if (const int16_t status = m_preview->LoadFile(path, 0, 0, 1); status != 0) {
+        // The download stays where it is and nothing becomes ready: the operator sees why and
+        // can take the picture again. A failed load leaves the preview empty, so nothing
+        // earlier can be saved from it either.
+        m_imageReady = false;
+        char text[96];
+        std::snprintf(text, sizeof text, "Unable to load image.  IMAGING ERROR [%ld]", static_cast<long>(status));
+        SetErrorMsg(text, true);
+        UpdateControls();
+        return false;
+    }
 
     SetStatusMsg("Processing Image [Rotate]", true);
     SetProgress(0);
@@ -130,6 +150,7 @@ void CCameraControlDlg::ProcessDownloadedFile(const std::string& fileName)
     std::remove(fileName.c_str());
     m_imageReady = true;
     UpdateControls();
+    return true;
 }
 
 void CCameraControlDlg::AddImage()

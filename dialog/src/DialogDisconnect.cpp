@@ -36,7 +36,7 @@ void CCameraControlDlg::OnReconnectTick()
     KillTimer(4);
     --m_reconnectCountdown;
     if (m_reconnectCountdown <= 0) {
-        QDialog::done(kResultReconnect);
+        done(kResultReconnect);
         return;
     }
     const auto showCountdown = [this] {

@@ -4,6 +4,7 @@
 // the pan-tilt head is let go however the dialog ends.
 #include "DialogTestSupport.h"
 
+#include <controls/RegisteredMessages.h>
 #include <hosting/MessageBoxPrompt.h>
 #include <imaging/ImageCtrl.h>
 #include <imaging/ImagingWidget.h>
@@ -19,6 +20,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
+#include <fstream>
 #include <optional>
 
 namespace dialog::test {
@@ -70,7 +72,7 @@ std::optional<QPointF> shownMove(DialogFixture& fixture, int buttonId, int rotat
             after = camsdk::sim::zoomPosition(0);
             return after.x != before.x || after.y != before.y;
         },
-        10000);
+        20000);
     QTest::mouseRelease(fixture.item(buttonId), Qt::LeftButton);
     // The next move starts from where the model has the box: wait until it knows this one.
     const bool known = QTest::qWaitFor(
@@ -85,6 +87,29 @@ std::optional<QPointF> shownMove(DialogFixture& fixture, int buttonId, int rotat
     const CamSize coordinates = fixture.model().evfCoordinateSystem();
     return shownPosition(after, coordinates, rotation) - shownPosition(before, coordinates, rotation);
 }
+
+// Spoils every downloaded picture in a folder just before the dialog handles its arrival, as a
+// camera that sends broken files would.
+class DownloadSpoiler final : public QObject {
+public:
+    explicit DownloadSpoiler(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == controls::registeredMessage(controls::message::downloadComplete)) {
+            for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
+                if (entry.path().extension() == ".JPG") {
+                    std::ofstream(entry.path(), std::ios::trunc) << "not a picture";
+                }
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::filesystem::path m_folder;
+};
 
 size_t hubCallCount(const std::string& function)
 {
@@ -148,6 +173,60 @@ private slots:
             QTest::mouseClick(fixture.item(2), Qt::LeftButton);
             QVERIFY(fixture.prompt.questions.empty());
             QCOMPARE(fixture.dialog().result(), kResultCancel);
+            QCOMPARE(fixture.finish(), size_t{0});
+        }
+    }
+
+    // Guards against a picture that cannot be loaded counted as ready (and accepted by itself,
+    // ending the acquisition with nothing), or its download deleted.
+    void aPictureThatCannotBeLoadedIsNotReady()
+    {
+        DialogFixture fixture;
+        fixture.multiMode = false;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.OSAutoAccept = true; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        DownloadSpoiler spoiler(fixture.folder);
+        fixture.dialog().installEventFilter(&spoiler);
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        CCameraControlDlg& dialog = fixture.dialog();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.messageText().startsWith(QStringLiteral("Unable to load image.  IMAGING ERROR [")),
+                                 20000);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.imageReady());
+        QVERIFY(fixture.receiver.received.empty());
+        size_t kept = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(fixture.folder)) {
+            kept += entry.path().extension() == ".JPG" ? 1 : 0;
+        }
+        QCOMPARE(kept, size_t{1});
+        dialog.removeEventFilter(&spoiler);
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a picture taken with the camera's own button during live view that can
+    // be looked at but never accepted: live view ends and OK takes it, in single-image mode
+    // without automatic acceptance too.
+    void theCamerasOwnButtonGivesAPictureThatCanBeAccepted()
+    {
+        for (const bool multiMode : {false, true}) {
+            DialogFixture fixture;
+            fixture.multiMode = multiMode;
+            fixture.start();
+            QVERIFY(fixture.waitForLiveViewOnHost());
+            CCameraControlDlg& dialog = fixture.dialog();
+            camsdk::sim::pressPhysicalShutter(0);
+            QTRY_VERIFY_WITH_TIMEOUT(dialog.imageReady(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveViewToHost(), 10000);
+            QVERIFY(fixture.item(1057)->isVisible());
+            QTRY_VERIFY(fixture.item(1)->isEnabled());
+            if (multiMode) {
+                QVERIFY(fixture.item(1061)->isEnabled());
+                QTest::mouseClick(fixture.item(1061), Qt::LeftButton);
+            } else {
+                QTest::mouseClick(fixture.item(1), Qt::LeftButton);
+                QCOMPARE(dialog.result(), kResultOk);
+            }
+            QCOMPARE(fixture.receiver.received.size(), size_t{1});
             QCOMPARE(fixture.finish(), size_t{0});
         }
     }
@@ -242,6 +321,13 @@ private slots:
             const int degrees = index * 90;
             QCOMPARE(dialog.rotation(), degrees);
             QTest::mouseClick(fixture.item(1030), Qt::LeftButton); // back to the middle, room to move
+            const CamSize size = fixture.model().evfCoordinateSystem();
+            const CamPoint middle{size.width / 2 - size.width / 10, size.height / 2 - size.height / 10};
+            QTRY_VERIFY_WITH_TIMEOUT(camsdk::sim::zoomPosition(0).x == middle.x &&
+                                         camsdk::sim::zoomPosition(0).y == middle.y &&
+                                         fixture.model().evfZoomPosition().x == middle.x &&
+                                         fixture.model().evfZoomPosition().y == middle.y,
+                                     20000);
             const std::optional<QPointF> up = shownMove(fixture, 1076, degrees);
             QVERIFY2(up, qPrintable(QStringLiteral("Up did not move the box at %1").arg(degrees)));
             QVERIFY2(up->y() < 0 && std::abs(up->y()) > std::abs(up->x()),

@@ -176,7 +176,8 @@ private slots:
         QCOMPARE(logLines(QStringLiteral("CTL DoAcquire")).last(), QStringLiteral("RetryAcquire=0 ReturnCode=1"));
     }
 
-    // Guards against Cancel reported as success after images were added.
+    // Guards against Cancel reported as success after images were added, and against added
+    // pictures discarded by Cancel without asking.
     void cancelAfterTwoImagesReturnsFalse()
     {
         Operator person;
@@ -188,7 +189,13 @@ private slots:
             person.then(Operator::click(1061));
         }
         person.then(Operator::click(2));
+        // The first Cancel is declined at the question about the added pictures, the second taken.
+        person.then([](QWidget& dialog) { return dialog.isVisible(); });
+        person.then(Operator::click(2));
+        m_prompt.answers = {hosting::PromptAnswer::No, hosting::PromptAnswer::Yes};
         QVERIFY(!acquire());
+        QCOMPARE(m_prompt.questions, (std::vector<std::string>{"2 pictures have been added. Discard them?",
+                                                                "2 pictures have been added. Discard them?"}));
         QCOMPARE(m_sink->filed.size(), size_t{2});
         QCOMPARE(camsdk::sim::handlesLiveAtLastTerminate(), size_t{0});
     }

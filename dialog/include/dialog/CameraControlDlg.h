@@ -173,7 +173,8 @@ private:
     // Capture (DialogCapture.cpp).
     void OnTakePicture();
     void OnDownloadComplete(const std::string& fileName);
-    void ProcessDownloadedFile(const std::string& fileName);
+    // Loads, turns, scales and describes the picture; false when it could not be loaded.
+    bool ProcessDownloadedFile(const std::string& fileName);
     void OnOK();
     void OnCancel();
     void OnClose();
