@@ -257,4 +257,67 @@ TEST_F(WorkbenchCapture, DialogWaitingForAnOperatorEndsAfterTheTimeout)
     EXPECT_NE(logOf(m_folder / "import").find("DLG OnCancel"), std::string::npos);
 }
 
+// Two stations started from one folder at the same moment, each with its own camera and import
+// folder: guards against pictures filed in the wrong station's record (downloads that shared
+// the current folder under the camera's own file name), against a user's file of that name
+// being replaced or deleted, and against download folders or the temporary picture left behind.
+TEST_F(WorkbenchCapture, TwoStationsFromOneFolderEachFileTheirOwnCamerasPicture)
+{
+    const std::string stations[] = {"CameraA", "CameraB"};
+    for (const std::string& station : stations) {
+        const fs::path camera = m_folder / (station + ".ini");
+        std::ofstream(camera) << "[Simulator]\nBodies=1\n[Body1]\nModel=" << station
+                              << "\nBodyID=1\nShotWidth=1200\nShotHeight=800\nPhysicalShutterDelayMs=200\n";
+        const std::string config = (m_folder / (station + "-host.ini")).string();
+        fs::create_directories(m_folder / station);
+        ASSERT_TRUE(vesk::profile::writeString(config, "0", "ImportTempPath", (m_folder / station).string()));
+        ASSERT_TRUE(vesk::profile::writeString(config, "St1", "OSAutoAccept", "Y"));
+        ASSERT_TRUE(vesk::profile::writeString(config, "St1", "ED_SaveExifData", "Y"));
+    }
+    // A picture of the user's own under the name the simulated cameras give their first shot.
+    const std::string usersPicture = "the user's own picture";
+    std::ofstream(m_folder / "IMG_0001.JPG") << usersPicture;
+    const fs::path previousFolder = fs::current_path();
+    fs::current_path(m_folder);
+    std::string command;
+    for (const std::string& station : stations) {
+        command += "(VESK_CAMERA_SIM='" + (m_folder / (station + ".ini")).string() + "' timeout -k 5 60 '" +
+                   (m_folder / "bin" / "VeskWorkbench").string() + "' --config '" +
+                   (m_folder / (station + "-host.ini")).string() + "' --station St1 --single > " + station +
+                   ".out 2>&1; echo $? > " + station + ".rc) & ";
+    }
+    command += "wait";
+    for (int round = 1; round <= 8; ++round) {
+        for (const std::string& station : stations) {
+            fs::remove(m_folder / station / "1.jpg");
+        }
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        for (const std::string& station : stations) {
+            std::ifstream rcFile(m_folder / (station + ".rc"));
+            int exitCode = -1;
+            rcFile >> exitCode;
+            std::ifstream outFile(m_folder / (station + ".out"));
+            const std::string output{std::istreambuf_iterator<char>(outFile), std::istreambuf_iterator<char>()};
+            EXPECT_EQ(exitCode, 0) << "round " << round << ", " << station << ":\n" << output;
+            std::ifstream picture(m_folder / station / "1.jpg", std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(picture), std::istreambuf_iterator<char>()};
+            const std::string& other = station == stations[0] ? stations[1] : stations[0];
+            EXPECT_NE(bytes.find(station), std::string::npos) << "round " << round << ": " << station << " filed no picture of its camera";
+            EXPECT_EQ(bytes.find(other), std::string::npos) << "round " << round << ": " << station << " filed " << other << "'s picture";
+            for (const auto& entry : fs::directory_iterator(m_folder / station)) {
+                const std::string name = entry.path().filename().string();
+                EXPECT_NE(name.rfind(".VeskCapture-", 0), 0u) << "download folder left behind: " << name;
+                EXPECT_NE(name, "tmpCapture.jpg");
+            }
+        }
+    }
+    fs::current_path(previousFolder);
+    std::ifstream kept(m_folder / "IMG_0001.JPG");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()), usersPicture);
+    for (const auto& entry : fs::directory_iterator(m_folder)) {
+        EXPECT_FALSE(entry.path().filename().string().rfind("IMG_", 0) == 0 && entry.path().filename() != "IMG_0001.JPG")
+            << "a download landed in the current folder: " << entry.path();
+    }
+}
+
 } // namespace
