@@ -17,6 +17,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -267,7 +268,14 @@ private slots:
             }
             return counting;
         });
+        // The new cycle's dialog carries the picture added before the camera was lost.
+        person.then([](QWidget& dialog) {
+            auto* count = qobject_cast<QLabel*>(Operator::item(dialog, 1063));
+            return Operator::usable(dialog, 1000) && count && count->text() == QStringLiteral("1");
+        });
         person.then(Operator::shoot());
+        // OK is open from the count alone: wait for the new picture before taking it.
+        person.then([](QWidget& dialog) { return Operator::usable(dialog, 1061); });
         person.then(Operator::click(1));
         // OK with the new cycle's picture ready asks whether to add it.
         m_prompt.answers = {hosting::PromptAnswer::Yes};
@@ -370,6 +378,35 @@ private slots:
         QVERIFY(!acquire());
         QVERIFY(person.done());
         QCOMPARE(message, QStringLiteral("Camera disconnected\nAttempting to reconnect in 3600"));
+    }
+    // Guards against pictures added before the camera was lost being dropped when it never
+    // comes back (the search after the countdown is cancelled): the acquisition succeeds with
+    // them. Also guards against the wait cursor over the operator's dialog, and against the
+    // temporary picture or a download folder left in the import folder.
+    void picturesAddedBeforeALostCameraReachTheHost()
+    {
+        setting("Station7", "ED_DisconnectTimer", "1");
+        bool waitCursorOverDialog = true;
+        Operator person;
+        person.then(Operator::shoot());
+        person.then([&](QWidget&) {
+            waitCursorOverDialog = QGuiApplication::overrideCursor() != nullptr;
+            return true;
+        });
+        person.then(Operator::click(1061));
+        person.then(Operator::run([] { camsdk::sim::disconnect(0); }));
+        m_prompt.answers = {hosting::PromptAnswer::Cancel};
+        QVERIFY(acquire());
+        QVERIFY(person.done());
+        QVERIFY(!waitCursorOverDialog);
+        QCOMPARE(m_sink->filed.size(), size_t{1});
+        QVERIFY(logLines(QStringLiteral("CTL DoAcquire")).contains(QStringLiteral("Ending with the 1 image(s) already added")));
+        QCOMPARE(m_prompt.questions.size(), size_t{1});
+        for (const auto& entry : fs::directory_iterator(m_import)) {
+            const std::string name = entry.path().filename().string();
+            QVERIFY2(name != "tmpCapture.jpg" && name.rfind(".VeskCapture-", 0) != 0, name.c_str());
+        }
+        QCOMPARE(camsdk::sim::handlesLiveAtLastTerminate(), size_t{0});
     }
 };
 
