@@ -6,6 +6,8 @@
 #include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
+#include <controls/EvfPictureBox.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +21,8 @@ void CCameraControlDlg::OnCameraDisconnected()
     m_connected = false;
     m_liveViewOn = false;
     m_liveViewToHost = false;
+    // The last frame stays in view, but nobody may take it for the live picture.
+    m_liveView->SetFrozen(true);
     UpdateControls();
     for (const int timerId : {2, 3, 1, 101}) {
         KillTimer(timerId);

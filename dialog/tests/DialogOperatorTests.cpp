@@ -4,6 +4,7 @@
 // the pan-tilt head is let go however the dialog ends.
 #include "DialogTestSupport.h"
 
+#include <controls/EvfPictureBox.h>
 #include <controls/RegisteredMessages.h>
 #include <hosting/MessageBoxPrompt.h>
 #include <imaging/ImageCtrl.h>
@@ -303,8 +304,40 @@ private slots:
         QCOMPARE(fixture.finish(), size_t{0});
     }
 
+    // Guards against a frozen last frame taken for live view after the camera was lost: the
+    // picture box is greyed and marked during the countdown.
+    void lostCameraGreysTheLastFrame()
+    {
+        DialogFixture fixture;
+        fixture.timings.reconnectTickMs = 60000;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.ED_DisconnectTimer = 5; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        auto* box = static_cast<controls::CEvfPictureBox*>(fixture.item(1024));
+        QTRY_VERIFY_WITH_TIMEOUT(box->imagingChild() != nullptr, 10000);
+        QTest::qWait(200);
+        const auto meanSaturation = [box] {
+            const QImage picture = box->grab().toImage();
+            double sum = 0;
+            for (int y = 0; y < picture.height(); y += 4) {
+                for (int x = 0; x < picture.width(); x += 4) {
+                    sum += QColor(picture.pixel(x, y)).hsvSaturation();
+                }
+            }
+            return sum / ((picture.width() / 4 + 1) * (picture.height() / 4 + 1));
+        };
+        const double live = meanSaturation();
+        QVERIFY(!box->isFrozen());
+        camsdk::sim::disconnect(0);
+        QTRY_VERIFY(fixture.dialog().messageText().startsWith(QStringLiteral("Camera disconnected")));
+        QVERIFY(box->isVisible());
+        QVERIFY(box->isFrozen());
+        QVERIFY2(meanSaturation() < live / 2, qPrintable(QStringLiteral("%1 -> %2").arg(live).arg(meanSaturation())));
+        fixture.screenshot(QStringLiteral("dialog-lost-camera-frozen-frame.png"));
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
     // Guards against focus-box arrows that move the box against the arrow on screen when the
-    // picture is turned: at every rotation, Up moves the box up as shown and Left moves it left.
+    // picture is turned: at every rotation, each arrow moves the box that way as shown.
     void focusBoxArrowsFollowTheShownFrameAtEveryRotation()
     {
         DialogFixture fixture;
@@ -320,22 +353,25 @@ private slots:
             emit rotation->activated(index);
             const int degrees = index * 90;
             QCOMPARE(dialog.rotation(), degrees);
-            QTest::mouseClick(fixture.item(1030), Qt::LeftButton); // back to the middle, room to move
-            const CamSize size = fixture.model().evfCoordinateSystem();
-            const CamPoint middle{size.width / 2 - size.width / 10, size.height / 2 - size.height / 10};
-            QTRY_VERIFY_WITH_TIMEOUT(camsdk::sim::zoomPosition(0).x == middle.x &&
-                                         camsdk::sim::zoomPosition(0).y == middle.y &&
-                                         fixture.model().evfZoomPosition().x == middle.x &&
-                                         fixture.model().evfZoomPosition().y == middle.y,
-                                     20000);
-            const std::optional<QPointF> up = shownMove(fixture, 1076, degrees);
-            QVERIFY2(up, qPrintable(QStringLiteral("Up did not move the box at %1").arg(degrees)));
-            QVERIFY2(up->y() < 0 && std::abs(up->y()) > std::abs(up->x()),
-                     qPrintable(QStringLiteral("Up at %1 moved by %2,%3").arg(degrees).arg(up->x()).arg(up->y())));
-            const std::optional<QPointF> left = shownMove(fixture, 1077, degrees);
-            QVERIFY(left);
-            QVERIFY2(left->x() < 0 && std::abs(left->x()) > std::abs(left->y()),
-                     qPrintable(QStringLiteral("Left at %1 moved by %2,%3").arg(degrees).arg(left->x()).arg(left->y())));
+            // Each arrow and its opposite, so that the box ends each round where it began.
+            struct Arrow {
+                int id;
+                const char* name;
+                QPointF direction;
+            };
+            const Arrow arrows[] = {{1076, "Up", {0, -1}}, {1079, "Down", {0, 1}}, {1077, "Left", {-1, 0}},
+                                    {1078, "Right", {1, 0}}};
+            for (const Arrow& arrow : arrows) {
+                const std::optional<QPointF> move = shownMove(fixture, arrow.id, degrees);
+                QVERIFY2(move, qPrintable(QStringLiteral("%1 did not move the box at %2").arg(arrow.name).arg(degrees)));
+                const double along = QPointF::dotProduct(*move, arrow.direction);
+                const double across = std::abs(QPointF::dotProduct(*move, QPointF(arrow.direction.y(), arrow.direction.x())));
+                QVERIFY2(along > 0 && along > across, qPrintable(QStringLiteral("%1 at %2 moved by %3,%4")
+                                                                     .arg(arrow.name)
+                                                                     .arg(degrees)
+                                                                     .arg(move->x())
+                                                                     .arg(move->y())));
+            }
         }
         QCOMPARE(fixture.finish(), size_t{0});
     }

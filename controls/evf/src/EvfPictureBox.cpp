@@ -6,6 +6,7 @@
 #include "controls/EvfPictureBox.h"
 
 #include "EvfFrameEvent.h"
+#include "FrozenFrameMark.h"
 #include "controls/RegisteredMessages.h"
 
 #include <camera/EvfCommands.h>
@@ -163,6 +164,26 @@ void CEvfPictureBox::resizeEvent(QResizeEvent* event)
     if (m_imaging) {
         m_imaging->setGeometry(rect());
     }
+    if (m_frozenMark) {
+        m_frozenMark->setGeometry(rect());
+    }
+}
+
+void CEvfPictureBox::SetFrozen(bool frozen)
+{
+    if (frozen && !m_frozenMark) {
+        m_frozenMark = new FrozenFrameMark(this);
+    }
+    if (m_frozenMark) {
+        m_frozenMark->setGeometry(rect());
+        m_frozenMark->raise();
+        m_frozenMark->setVisible(frozen);
+    }
+}
+
+bool CEvfPictureBox::isFrozen() const
+{
+    return m_frozenMark && !m_frozenMark->isHidden();
 }
 
 void CEvfPictureBox::OnEvfDataChanged(EvfFrameEvent& frameEvent)
@@ -190,6 +211,7 @@ void CEvfPictureBox::OnEvfDataChanged(EvfFrameEvent& frameEvent)
         }
         m_imaging->Redisplay();
         KeepShownFrame();
+        SetFrozen(false);
     }
     frameEvent.releaseStream();
     fireAction(nullptr);

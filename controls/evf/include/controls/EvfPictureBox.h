@@ -39,6 +39,7 @@ class CImageCtrl;
 namespace controls {
 
 class EvfFrameEvent;
+class FrozenFrameMark;
 
 class CEvfPictureBox final : public QWidget, public camera::ActionSource, public camera::Observer {
     Q_OBJECT
@@ -78,6 +79,11 @@ public:
     // Degrees (0, 90, 180 or 270) by which each frame is turned, overlays included.
     void SetRotation(int degrees) { m_rotation = degrees; }
     int rotation() const { return m_rotation; }
+
+    // Marks the frame shown as no longer live (greyed, "Not live") or clears the mark; a
+    // frame shown later clears it too.
+    void SetFrozen(bool frozen);
+    bool isFrozen() const;
 
     // True while the camera sends live view to the host and the box runs its frame loop.
     bool isStarted() const { return m_started.load(); }
@@ -129,6 +135,8 @@ private:
     std::weak_ptr<camera::CameraModel> m_model;
     // The last frame shown, with its overlays and turn applied (shared with the imaging child).
     QImage m_shownFrame;
+    // Over the imaging child while the frame shown is not live; null until first needed.
+    FrozenFrameMark* m_frozenMark = nullptr;
 };
 
 } // namespace controls
