@@ -232,6 +232,12 @@ void frmObjSrcCapture::oInitTimer_Timer()
     }
     m_doAcquireRunning = true;
     try {
+        // The view chooses the dialog's reference picture; a control without the property
+        // acquires all the same.
+        try {
+            automation::invokeByName(*m_oCapture, "ImageView", InvokeKind::PropertyPut, {Variant(m_ImageView)});
+        } catch (const AutomationError&) {
+        }
         Variant group(m_sParentGroupId);
         Variant multiMode(m_fMultiMode);
         Arguments arguments{Variant(m_oConfig.toDispatch()), Variant::reference(group), Variant::reference(multiMode)};

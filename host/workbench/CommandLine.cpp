@@ -7,7 +7,7 @@ namespace workbench {
 
 const char* const kUsage =
     "usage: VeskWorkbench --config FILE --station ID [--view NAME] [--single] [--source PROGID]\n"
-    "                     [--timeout SECONDS]\n"
+    "                     [--timeout SECONDS] [--shoot-after SECONDS]\n"
     "       VeskWorkbench --unregister\n"
     "\n"
     "Registers the capture modules found in ../lib beside the program, acquires images for the\n"
@@ -17,12 +17,16 @@ const char* const kUsage =
     "\n"
     "  --config FILE    host configuration store\n"
     "  --station ID     the station's configuration group\n"
-    "  --view NAME      view name handed to the object source (ImageView)\n"
+    "  --view NAME      view name handed to the object source (ImageView); it chooses the\n"
+    "                   capture dialog's reference picture (FaceFront, FaceSide, ...)\n"
     "  --single         one image only (multi-image mode off)\n"
     "  --source PROGID  another object source class\n"
     "  --timeout SECONDS  end a capture dialog that waits longer for an operator as Cancel\n"
     "                   would, print its message and status lines, and exit 1; 0 = no limit\n"
     "                   (default 120 without a display, none with one)\n"
+    "  --shoot-after SECONDS  press Take Picture once the capture dialog is connected: when\n"
+    "                   live view shows, or SECONDS after connecting without live view; with\n"
+    "                   the station's OSAutoAccept=Y the acquisition then ends by itself\n"
     "  --unregister     remove the modules from the class registry and stop\n"
     "\n"
     "Exit codes: 0 images acquired, 2 cancelled, 1 error.\n";
@@ -54,18 +58,18 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
         } else if (argument == "--source") {
             if (!value(options.source))
                 return std::nullopt;
-        } else if (argument == "--timeout") {
+        } else if (argument == "--timeout" || argument == "--shoot-after") {
             std::string text;
             if (!value(text))
                 return std::nullopt;
             int seconds = 0;
             const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-            // At most a day: the limit becomes a timer interval in milliseconds.
+            // At most a day: the value becomes a timer interval in milliseconds.
             if (failure != std::errc() || end != text.data() + text.size() || seconds < 0 || seconds > 86400) {
-                error = "--timeout needs a number of seconds from 0 to 86400, not " + text;
+                error = argument + " needs a number of seconds from 0 to 86400, not " + text;
                 return std::nullopt;
             }
-            options.timeoutSeconds = seconds;
+            (argument == "--timeout" ? options.timeoutSeconds : options.shootAfterSeconds) = seconds;
         } else if (argument == "--single") {
             options.single = true;
         } else if (argument == "--unregister") {

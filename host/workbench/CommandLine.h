@@ -20,6 +20,9 @@ struct Options {
     // --timeout: how long a capture dialog may wait for an operator, in seconds (0: no limit);
     // unset, the program decides by whether there is a display.
     std::optional<int> timeoutSeconds;
+    // --shoot-after: press Take Picture once the capture dialog is connected, as soon as live
+    // view shows or this many seconds after connecting without it; unset, nobody presses.
+    std::optional<int> shootAfterSeconds;
 };
 
 // The unattended limit when --timeout is not given: two minutes without a display, none with one.

@@ -1,10 +1,13 @@
 // VeskWorkbench, the host a user tries the system with: registers the host's classes and the
 // capture modules, runs one acquisition through the object source for a station, and lists
-// the object set it gets back. Exit code 0 when images were acquired, 2 cancelled, 1 error.
+// the object set it gets back. Exit code 0 when images were acquired, 2 cancelled by the
+// operator, 1 error (the acquisition control's last status line tells which when no box did).
 // Unattended (without a display) a capture dialog that waits for an operator is ended after a
-// limit, so that the program never hangs.
+// limit, so that the program never hangs; --shoot-after presses Take Picture for a check of a
+// station's camera that needs nobody.
 //
 // Threading: everything runs on the main (user-interface) thread.
+#include "CaptureWatch.h"
 #include "CommandLine.h"
 
 #include "automation/Registry.h"
@@ -14,18 +17,17 @@
 #include "hosting/Prompt.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -146,58 +148,6 @@ private:
     int m_errorBoxes = 0;
 };
 
-// Ends the capture dialog once it has waited longer than the limit for an operator: prints its
-// message and status lines on stderr and ends it as Cancel does, so the acquisition unwinds
-// (and removes its files) as after a person's Cancel. A dialog opened after the limit (a new
-// cycle) is ended as well.
-class UnattendedLimit final {
-public:
-    explicit UnattendedLimit(std::chrono::seconds limit) : m_limit(limit)
-    {
-        m_expiry.setSingleShot(true);
-        QObject::connect(&m_expiry, &QTimer::timeout, [this] { m_sweep.start(); });
-        m_sweep.setInterval(100);
-        QObject::connect(&m_sweep, &QTimer::timeout, [this] { endWaitingDialogs(); });
-        m_expiry.start(std::chrono::duration_cast<std::chrono::milliseconds>(limit));
-    }
-    // True when a dialog was ended: the acquisition then counts as failed.
-    bool endedADialog() const { return m_endedDialogs > 0; }
-
-private:
-    static std::string itemText(QWidget& dialog, int id)
-    {
-        QWidget* item = dialog.findChild<QWidget*>(QStringLiteral("item%1").arg(id));
-        QString text;
-        if (auto* label = qobject_cast<QLabel*>(item))
-            text = label->text();
-        else if (auto* edit = qobject_cast<QLineEdit*>(item))
-            text = edit->text();
-        return text.replace(QLatin1Char('\n'), QStringLiteral(" / ")).toStdString();
-    }
-
-    void endWaitingDialogs()
-    {
-        // Item 1042 is the dialog's message line, 1082 its status line.
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QDialog*>(widget);
-            if (!dialog || dialog->objectName() != QLatin1String("CCameraControlDlg") || !dialog->isVisible())
-                continue;
-            std::cerr << "VeskWorkbench: the capture dialog waited " << m_limit.count()
-                      << " s without an operator; ending it as Cancel would\n"
-                      << "VeskWorkbench: message line: " << itemText(*dialog, 1042) << '\n'
-                      << "VeskWorkbench: status line: " << itemText(*dialog, 1082) << '\n';
-            ++m_endedDialogs;
-            dialog->reject();
-            return;
-        }
-    }
-
-    std::chrono::seconds m_limit;
-    QTimer m_expiry;
-    QTimer m_sweep;
-    int m_endedDialogs = 0;
-};
-
 // The limit for capture dialogs: --timeout, else two minutes when nobody can see the dialog
 // (offscreen, or no display at all) and none with a display. Nothing for no limit.
 std::optional<std::chrono::seconds> unattendedLimit(const workbench::Options& options, const QString& platform)
@@ -260,26 +210,55 @@ int acquire(const workbench::Options& options, WorkbenchPrompt& prompt, std::opt
     Variant objectSet;
     Arguments acquireArguments{Variant::reference(objectSet), Variant(!options.single)};
     const int errorBoxesBefore = prompt.errorBoxes();
-    std::optional<UnattendedLimit> unattended;
+    std::optional<workbench::UnattendedLimit> unattended;
     if (limit)
         unattended.emplace(*limit);
+    std::optional<workbench::UnattendedShutter> shutter;
+    if (options.shootAfterSeconds)
+        shutter.emplace(std::chrono::seconds(*options.shootAfterSeconds));
+    const workbench::ControlStatusWatch controlStatus;
     const bool acquired = source->invoke(host::kAcquireDispId, InvokeKind::Method, acquireArguments).toBool();
     printObjectSet(objectSet);
     if (unattended && unattended->endedADialog())
         return kExitFailed;
     if (acquired)
         return kExitAcquired;
+    // The object source answers false alike for a cancel and a failure. A failure without a box
+    // (no camera, the camera SDK not starting) leaves its reason in the control's status line,
+    // which went with the acquisition's window.
+    if (!controlStatus.lastStatus().isEmpty()) {
+        QString status = controlStatus.lastStatus();
+        std::cerr << "VeskWorkbench: " << status.replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString() << '\n';
+        return kExitFailed;
+    }
     return prompt.errorBoxes() > errorBoxesBefore ? kExitFailed : kExitCancelled;
+}
+
+// Parses the command line; Qt's own options (-platform, -style, ...) are taken out by the
+// application object first, which is then already made.
+std::optional<workbench::Options> parseArguments(int& argc, char** argv, std::unique_ptr<QApplication>& application,
+                                                 std::string& error)
+{
+    std::optional<workbench::Options> options =
+        workbench::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    const bool singleDash = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return argument[0] == '-' && argument[1] != '-' && std::string_view(argument) != "-h";
+    });
+    if (!options && singleDash) {
+        application = std::make_unique<QApplication>(argc, argv);
+        options = workbench::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    }
+    return options;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // The command line comes first: the usage and its mistakes need no display.
+    std::unique_ptr<QApplication> application;
     std::string error;
-    const std::optional<workbench::Options> options = workbench::parseCommandLine(arguments, error);
+    const std::optional<workbench::Options> options = parseArguments(argc, argv, application, error);
     if (!options) {
         std::cerr << "VeskWorkbench: " << error << "\n\n" << workbench::kUsage;
         return kExitFailed;
@@ -288,6 +267,8 @@ int main(int argc, char** argv)
         std::cout << workbench::kUsage;
         return kExitAcquired;
     }
+    if (!application)
+        application = std::make_unique<QApplication>(argc, argv);
     try {
         const fs::path folder = libraryFolder();
         if (options->unregister)

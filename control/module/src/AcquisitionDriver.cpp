@@ -15,8 +15,11 @@
 #include <camera/CameraModel.h>
 #include <camera/EventHandlers.h>
 #include <dialog/CameraControlDlg.h>
+#include <hosting/MessageBoxPrompt.h>
 #include <hosting/WaitCursor.h>
 #include <hosting/Prompt.h>
+
+#include <QLabel>
 
 #include <atomic>
 #include <cstdio>
@@ -310,6 +313,8 @@ CamError CVeskCaptureCtrl::SearchCamera()
                         ? format("Unable to detect a supported camera.\r\n%s", kVerifyCamera)
                         : format("Unable to detect the requested camera [Body ID: %s].\r\n%s\r\n%s", m_bodyId.c_str(),
                                  kVerifyCamera, "You may also need to verify the Body ID configuration.");
+                // The box leaves the status line readable: it tells which attempt failed.
+                const hosting::ScopedUncoveredWidget uncovered(m_status);
                 keepSearching = hosting::currentPrompt().show(question, hosting::PromptButtons::RetryCancel) ==
                                 hosting::PromptAnswer::Retry;
             }
