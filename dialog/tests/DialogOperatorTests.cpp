@@ -376,6 +376,48 @@ private slots:
         QCOMPARE(fixture.finish(), size_t{0});
     }
 
+    // Guards against a held focus-box button that goes on moving the box after live view has
+    // turned itself off (the button disabled under the operator's finger), and a held pan
+    // button that keeps the head moving after the camera is lost.
+    void heldButtonsStopWhenTheyAreDisabled()
+    {
+        pthub::sim::reset();
+        DialogFixture fixture;
+        fixture.timings.liveViewAutoOffMs = 60000;
+        fixture.start({}, [](control::CaptureSettings& settings) {
+            settings.CC_PanTabVisible = true;
+            settings.ED_DisconnectTimer = 5;
+        });
+        fixture.timings.reconnectTickMs = 60000;
+        CCameraControlDlg& dialog = fixture.dialog();
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTRY_VERIFY(fixture.item(1076)->isEnabled() && fixture.item(1085)->isEnabled());
+
+        QTest::mousePress(fixture.item(1076), Qt::LeftButton);
+        QVERIFY(dialog.isTimerActive(101));
+        // Live view ends as the auto-off ends it: the focus-box buttons are disabled.
+        dialog.fireAction("endEVF", nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.item(1076)->isEnabled(), 10000);
+        QVERIFY(!dialog.isTimerActive(101));
+
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton); // live view again
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTRY_VERIFY(fixture.item(1085)->isEnabled());
+        pthub::sim::clearJournal();
+        QTest::mousePress(fixture.item(1085), Qt::LeftButton);
+        QCOMPARE(hubCallCount("PT_Move"), size_t{1});
+        camsdk::sim::disconnect(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.item(1085)->isEnabled() || !fixture.item(1085)->isVisible(), 10000);
+        std::vector<int32_t> moves;
+        for (const auto& call : pthub::sim::journal()) {
+            if (call.function == "PT_Move") {
+                moves.push_back(call.argument);
+            }
+        }
+        QVERIFY2(moves.size() >= 2 && moves.back() == 0, "the head was not stopped");
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
     // Guards against a pan-speed slider whose top end is the slowest: at the top the head
     // moves at full speed.
     void panSpeedIsFastestAtTheTopOfTheSlider()
