@@ -39,6 +39,26 @@ private:
     }
 
 private slots:
+    // Guards against the wait cursor of the work that asks (the acquisition holds one, the
+    // dialog's handlers too) staying over the box the operator must answer: the box shows the
+    // normal cursor, and the waiting work gets its cursors back afterwards.
+    void boxShowsTheNormalCursorAndGivesTheWaitCursorBack()
+    {
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        QApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+        bool cursorWhileShown = true;
+        hosting::MessageBoxPrompt prompt(QStringLiteral("Camera"));
+        whenShown([&](QMessageBox&) { cursorWhileShown = QApplication::overrideCursor() != nullptr; }, QMessageBox::Ok);
+        QCOMPARE(prompt.show("No compatible cameras detected.", PromptButtons::Ok), PromptAnswer::Ok);
+        QVERIFY(!cursorWhileShown);
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QApplication::restoreOverrideCursor();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QApplication::restoreOverrideCursor();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     // Guards the folder-check box: its CR LF must become a line break (no stray glyph), it
     // must offer exactly Retry and Cancel, and Retry must come back as Retry.
     void retryCancelBoxShowsTheTextOnTwoLines()
