@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <barrier>
+#include <chrono>
+#include <optional>
 #include <thread>
 
 namespace camera::test {
@@ -22,6 +24,45 @@ void smallShots(camsdk::sim::SimConfig& config)
     config.bodies.at(0).shotHeight = 128;
     config.propertyEventDelayMs = 0;
 }
+
+// Registers the three SDK event handlers with the controller as their context, as the driver does.
+void registerHandlers(CamCameraRef camera, CameraController& controller)
+{
+    void* context = static_cast<ActionListener*>(&controller);
+    CamSetPropertyEventHandler(camera, CAM_PROPERTY_EVENT_ALL, &handlePropertyEvent, context);
+    CamSetObjectEventHandler(camera, CAM_OBJECT_EVENT_ALL, &handleObjectEvent, context);
+    CamSetCameraStateEventHandler(camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context);
+}
+
+// The camera side of a session, on a thread of its own for the life of the object: it keeps
+// shooting and changing a setting, and with `failShots` reports failed shots as well.
+class BusyCamera final {
+public:
+    BusyCamera(bool failShots, std::chrono::microseconds pause)
+        : m_thread([this, failShots, pause] {
+              for (uint32_t step = 0; m_busy; ++step) {
+                  camsdk::sim::pressPhysicalShutter(0);
+                  camsdk::sim::setProperty(0, CAM_PROP_ISO_SPEED, 0x48 + 8 * (step % 3));
+                  if (failShots) {
+                      camsdk::sim::raiseStateEvent(0, CAM_STATE_EVENT_CAPTURE_ERROR, CAM_ERR_TAKE_PICTURE_AF_NG);
+                  }
+                  std::this_thread::sleep_for(pause);
+              }
+          })
+    {
+    }
+    ~BusyCamera()
+    {
+        m_busy = false;
+        m_thread.join();
+    }
+    BusyCamera(const BusyCamera&) = delete;
+    BusyCamera& operator=(const BusyCamera&) = delete;
+
+private:
+    std::atomic<bool> m_busy{true};
+    std::thread m_thread;
+};
 
 // Guards against two "closing" actions joining the worker twice (a hang in join, or an abort
 // from std::system_error): every round must end, with the session closed exactly once.
@@ -72,21 +113,11 @@ TEST_F(ShutdownTest, DriversTeardownOrderLeavesNoLiveHandleWhileEventsKeepComing
 
         auto model = createCameraModel(camera, info);
         auto controller = std::make_unique<CameraController>(model);
-        void* context = static_cast<ActionListener*>(controller.get());
-        CamSetPropertyEventHandler(camera, CAM_PROPERTY_EVENT_ALL, &handlePropertyEvent, context);
-        CamSetObjectEventHandler(camera, CAM_OBJECT_EVENT_ALL, &handleObjectEvent, context);
-        CamSetCameraStateEventHandler(camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context);
+        registerHandlers(camera, *controller);
         controller->run();
 
         // The camera keeps shooting and changing settings until well after the teardown.
-        std::atomic<bool> busy{true};
-        std::thread cameraSide([&] {
-            for (uint32_t step = 0; busy; ++step) {
-                camsdk::sim::pressPhysicalShutter(0);
-                camsdk::sim::setProperty(0, CAM_PROP_ISO_SPEED, 0x48 + 8 * (step % 3));
-                std::this_thread::sleep_for(std::chrono::microseconds(300));
-            }
-        });
+        BusyCamera cameraSide(false, std::chrono::microseconds(300));
         std::this_thread::sleep_for(std::chrono::milliseconds(2 + round % 7));
 
         controller->actionPerformed(ActionEvent("closing", nullptr));
@@ -95,9 +126,6 @@ TEST_F(ShutdownTest, DriversTeardownOrderLeavesNoLiveHandleWhileEventsKeepComing
         leakingRounds += camsdk::sim::handlesLiveAtLastTerminate() != 0 ? 1 : 0;
         model.reset();
         controller.reset();
-
-        busy = false;
-        cameraSide.join();
     }
     EXPECT_EQ(leakingRounds, 0) << "of " << rounds << " rounds";
 }
@@ -112,22 +140,11 @@ TEST_F(ShutdownTest, ControllerDeletedRightAfterUnregisteringIsNotReachedByAnEve
     for (int round = 0; round < rounds; ++round) {
         auto model = createCameraModel(m_camera, m_deviceInfo);
         auto controller = std::make_unique<CameraController>(model);
-        void* context = static_cast<ActionListener*>(controller.get());
-        CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, &handlePropertyEvent, context);
-        CamSetObjectEventHandler(m_camera, CAM_OBJECT_EVENT_ALL, &handleObjectEvent, context);
-        CamSetCameraStateEventHandler(m_camera, CAM_STATE_EVENT_ALL, &handleStateEvent, context);
+        registerHandlers(m_camera, *controller);
         controller->run();
 
         // The camera keeps shooting, changing settings and failing shots until after the teardown.
-        std::atomic<bool> busy{true};
-        std::thread cameraSide([&] {
-            for (uint32_t step = 0; busy; ++step) {
-                camsdk::sim::pressPhysicalShutter(0);
-                camsdk::sim::setProperty(0, CAM_PROP_ISO_SPEED, 0x48 + 8 * (step % 3));
-                camsdk::sim::raiseStateEvent(0, CAM_STATE_EVENT_CAPTURE_ERROR, CAM_ERR_TAKE_PICTURE_AF_NG);
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
-        });
+        std::optional<BusyCamera> cameraSide(std::in_place, true, std::chrono::microseconds(200));
         std::this_thread::sleep_for(std::chrono::milliseconds(5 + round % 5));
 
         // The driver's order once the dialog has closed: unregister, then delete at once.
@@ -138,8 +155,7 @@ TEST_F(ShutdownTest, ControllerDeletedRightAfterUnregisteringIsNotReachedByAnEve
         controller.reset();
         model.reset();
 
-        busy = false;
-        cameraSide.join();
+        cameraSide.reset();
         camsdk::sim::waitForEventsDelivered();
     }
 }
