@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -117,7 +118,8 @@ HResult runServerFunction(const std::string& modulePath, const char* name)
 }
 
 // Loads the registry file (its folder created), lets change edit it and saves it, under the
-// registry's lock.
+// registry's lock and the file's own lock: two programs registering their modules at the same
+// moment must not lose each other's entries.
 template <class Change>
 void editRegistry(Change&& change)
 {
@@ -127,9 +129,19 @@ void editRegistry(Change&& change)
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty())
         std::filesystem::create_directories(folder, ignored);
-    vesk::profile::ProfileDocument document = vesk::profile::ProfileDocument::load(path);
-    change(document);
-    if (!document.save(path))
+    std::exception_ptr failure;
+    const bool saved = vesk::profile::update(path, [&](vesk::profile::ProfileDocument& document) {
+        try {
+            change(document);
+            return true;
+        } catch (...) {
+            failure = std::current_exception();
+            return false;
+        }
+    });
+    if (failure)
+        std::rethrow_exception(failure);
+    if (!saved)
         throw AutomationError(REGDB_E_WRITEREGDB, "The class registry " + path + " cannot be written.");
 }
 

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,6 +106,47 @@ TEST_F(Registry, UnregisterKeepsOtherEntries)
     std::ifstream file(registry);
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "; hand-written\n[ProgIDs]\nOther.Class={00000000-0000-0000-0000-000000000001}\n");
+}
+
+// Guards against two programs registering their modules at the same moment (two stations
+// started together) losing each other's entries: every class of every process is there.
+TEST_F(Registry, ConcurrentProcessesKeepEachOthersEntries)
+{
+    const std::filesystem::path registry = m_folder / "registry.ini";
+    ::setenv("VESK_REGISTRY", registry.c_str(), 1);
+    constexpr int processes = 6;
+    constexpr int classesEach = 10;
+    std::vector<pid_t> children;
+    for (int process = 0; process < processes; ++process) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int index = 0; index < classesEach; ++index) {
+                const std::string progId = "Test.Class" + std::to_string(process) + "_" + std::to_string(index);
+                char classId[64];
+                std::snprintf(classId, sizeof classId, "{00000000-0000-0000-%04X-%012X}", process, index);
+                try {
+                    registerClass(ClassInfo{classId, progId.c_str(), "Test class", nullptr}, "/nowhere/lib.so");
+                } catch (...) {
+                    ::_exit(2);
+                }
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int found = 0;
+    for (int process = 0; process < processes; ++process) {
+        for (int index = 0; index < classesEach; ++index) {
+            found += findClass("Test.Class" + std::to_string(process) + "_" + std::to_string(index)) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(found, processes * classesEach);
 }
 
 TEST_F(Registry, CreationFailuresCarryTheirCodes)
