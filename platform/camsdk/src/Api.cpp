@@ -108,6 +108,7 @@ CamError CamTerminateSDK(void)
             body.sessionOpen = false;
             ++body.autofocusGeneration;
         }
+        s.liveViewWake.notify_all();
         s.record(call, CAM_ERR_OK);
     }
     std::shared_ptr<camsdk::gp::Backend> gphoto;
@@ -136,6 +137,8 @@ CamError CamRelease(CamBaseRef ref)
             ++s.invalidReleases;
             return CAM_ERR_INVALID_HANDLE;
         }
+        // A download waiting for a frame for this camera or into this image gives up.
+        s.liveViewWake.notify_all();
         return CAM_ERR_OK;
     });
 }
@@ -250,8 +253,9 @@ CamError CamCloseSession(CamCameraRef camera)
         })) {
         return *routed;
     }
-    return withBody({"CamCloseSession"}, camera, Session::Required, [](Sdk&, int, Body& body) -> CamError {
+    return withBody({"CamCloseSession"}, camera, Session::Required, [](Sdk& s, int, Body& body) -> CamError {
         body.sessionOpen = false;
+        s.liveViewWake.notify_all();
         return CAM_ERR_OK;
     });
 }

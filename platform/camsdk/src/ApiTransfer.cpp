@@ -1,7 +1,8 @@
 // C entry points that move bytes: directory items and their download, file and memory
 // streams with progress callbacks, and live-view images.
-// Threading: any thread; the state lock is not held while bytes are written or rendered, nor
-// while a progress callback runs (on the thread calling CamDownload).
+// Threading: any thread; the state lock is not held while bytes are written or rendered, while
+// a live-view download waits for its frame, nor while a progress callback runs (on the thread
+// calling CamDownload).
 #include "Picture.h"
 #include "Scene.h"
 #include "Sdk.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -88,6 +90,46 @@ CamError itemOf(Sdk& s, CamBaseRef ref, std::shared_ptr<ItemData>& item)
     }
     item = *found;
     return CAM_ERR_OK;
+}
+
+// Paces live view as a camera sends it: frames are due on a grid of the body's frame interval,
+// and a download takes the latest due frame not yet taken, or waits (the state lock released,
+// at most one interval) for the next. Every check is made again after the wait, so that a wait
+// ends at once with the reason as the answer when the SDK terminates, the body goes, its
+// session closes or the camera or image handle is released. On success `body` is the camera's
+// body, checked under the lock held on return.
+CamError awaitNextFrame(Sdk& s, StateLock& lock, CamCameraRef camera, CamEvfImageRef image, Body*& body)
+{
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+        if (!camsdk::detail::started(s)) {
+            return CAM_ERR_INTERNAL_ERROR;
+        }
+        int index = 0;
+        if (const CamError error = sessionBody(s, camera, index, body)) {
+            return error;
+        }
+        if (!s.handles.findAs<std::shared_ptr<EvfImageData>>(image)) {
+            return CAM_ERR_INVALID_HANDLE;
+        }
+        if ((body->value(CAM_PROP_EVF_OUTPUT_DEVICE) & CAM_EVF_OUTPUT_DEVICE_PC) == 0) {
+            return CAM_ERR_OBJECT_NOTREADY;
+        }
+        const int rate = body->config().liveViewFramesPerSecond;
+        const Clock::time_point now = Clock::now();
+        if (rate <= 0 || !body->lastFrameDue) {
+            body->lastFrameDue = now;
+            return CAM_ERR_OK;
+        }
+        const Clock::duration interval = std::chrono::nanoseconds(1'000'000'000 / rate);
+        const Clock::time_point next = *body->lastFrameDue + interval;
+        if (now >= next) {
+            // A late download gets the latest frame due, not a backlog of older ones.
+            body->lastFrameDue = next + ((now - next) / interval) * interval;
+            return CAM_ERR_OK;
+        }
+        s.liveViewWake.wait_until(lock, next);
+    }
 }
 
 } // namespace
@@ -328,19 +370,11 @@ CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
         if (s.gphoto) {
             return s.gphoto->downloadEvf(s, lock, camera, image);
         }
-        int index = 0;
         Body* body = nullptr;
-        if (const CamError error = sessionBody(s, camera, index, body)) {
+        if (const CamError error = awaitNextFrame(s, lock, camera, image, body)) {
             return error;
         }
-        const auto* found = s.handles.findAs<std::shared_ptr<EvfImageData>>(image);
-        if (!found) {
-            return CAM_ERR_INVALID_HANDLE;
-        }
-        if ((body->value(CAM_PROP_EVF_OUTPUT_DEVICE) & CAM_EVF_OUTPUT_DEVICE_PC) == 0) {
-            return CAM_ERR_OBJECT_NOTREADY;
-        }
-        const std::shared_ptr<EvfImageData> target = *found;
+        const std::shared_ptr<EvfImageData> target = *s.handles.findAs<std::shared_ptr<EvfImageData>>(image);
         const uint32_t zoom = body->value(CAM_PROP_EVF_ZOOM) == 5 ? 5 : 1;
         const CamSize coordinates = body->coordinateSystem();
         const CamRect zoomRect = body->zoomRect();

@@ -7,6 +7,7 @@
 #include "camsdk/CamSdk.h"
 #include "camsdk/Simulator.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -66,6 +67,9 @@ public:
     std::optional<CamError> autofocusFailure;
     uint64_t autofocusGeneration = 0;
     uint32_t frameCounter = 0;
+    // When the last live-view frame handed out was due; frames are due on a grid of the
+    // body's frame interval from the first one.
+    std::optional<std::chrono::steady_clock::time_point> lastFrameDue;
     Handlers handlers;
 
 private:

@@ -224,6 +224,7 @@ SimConfig loadConfigFile(const std::string& path)
         readInt(document, path, section, "ShotQuality", 1, 100, body.shotQuality);
         readInt(document, path, section, "LiveViewWidth", 16, 4000, body.liveViewWidth);
         readInt(document, path, section, "LiveViewHeight", 16, 4000, body.liveViewHeight);
+        readInt(document, path, section, "LiveViewFramesPerSecond", 0, 240, body.liveViewFramesPerSecond);
         readInt(document, path, section, "PhysicalShutterDelayMs", -1, 3600000, body.physicalShutterDelayMs);
         if (const auto text = document.value(section, "RejectsShutterButton")) {
             body.rejectsShutterButton = parseFlag(*text);

@@ -77,6 +77,10 @@ struct Sdk {
     Delivery delivering;
     std::condition_variable deliveryEnded;
 
+    // Wakes live-view downloads waiting for their frame's due time, so that they see at once
+    // that the SDK ended, a body went, a session closed or a handle was released.
+    std::condition_variable liveViewWake;
+
     // Set while the SDK runs with the libgphoto2 back end (VESK_CAMERA_BACKEND=gphoto2).
     std::shared_ptr<gp::Backend> gphoto;
 

@@ -38,6 +38,7 @@ void configure(const SimConfig& config)
     for (size_t index = 0; index < handlers.size() && index < s.bodies.size(); ++index) {
         s.bodies[index].handlers = handlers[index];
     }
+    s.liveViewWake.notify_all();
 }
 
 void reset()
@@ -56,6 +57,7 @@ void reset()
     s.nextImageNumber = 1;
     s.faults.clear();
     s.journal.clear();
+    s.liveViewWake.notify_all();
 }
 
 void injectFault(const std::string& function, CamError code, int count, std::optional<CamPropertyID> property)
@@ -82,6 +84,7 @@ void disconnect(int body)
     target.connected = false;
     target.sessionOpen = false;
     ++target.autofocusGeneration;
+    s.liveViewWake.notify_all();
     s.raiseStateEvent(body, CAM_STATE_EVENT_SHUTDOWN, 0, 0);
 }
 
@@ -194,6 +197,13 @@ CamPoint zoomPosition(int body)
     Sdk& s = sdk();
     std::lock_guard lock(s.mutex);
     return bodyAt(s, body).zoomPosition();
+}
+
+std::optional<std::chrono::steady_clock::time_point> lastLiveViewFrameDue(int body)
+{
+    Sdk& s = sdk();
+    std::lock_guard lock(s.mutex);
+    return bodyAt(s, body).lastFrameDue;
 }
 
 size_t liveHandleCount()

@@ -206,8 +206,9 @@ TEST(ConfigurationFile, DescribesTwoBodiesWithANegativeBodyIdAndAnOlderSubtype)
     std::ofstream(path) << "[Simulator]\nBodies=3\nPropertyEventDelayMs=0\n"
                            "[Body1]\nModel=Studio One\nBodyID=0042\n"
                            "[Body2]\nModel=Old Body\nBodyID=-5\nPort=usb:002,007\nSubType=0\n"
-                           "Orientation=5\nLiveViewWidth=320\n0x406=0x68\n0x406.Allowed=0x60, 0x68\n0x50E=none\n"
-                           "[Body3]\nModel=Spare\n";
+                           "Orientation=5\nLiveViewWidth=320\nLiveViewFramesPerSecond=12\n0x406=0x68\n"
+                           "0x406.Allowed=0x60, 0x68\n0x50E=none\n"
+                           "[Body3]\nModel=Spare\nLiveViewFramesPerSecond=1000\n";
     ::setenv("VESK_CAMERA_SIM", path.c_str(), 1);
     sim::reset();
     ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
@@ -240,6 +241,8 @@ TEST(ConfigurationFile, DescribesTwoBodiesWithANegativeBodyIdAndAnOlderSubtype)
     EXPECT_EQ(loaded.bodies.at(0).bodyId, "0042");
     EXPECT_EQ(loaded.bodies.at(1).exifOrientation, 1) << "an invalid orientation keeps the default";
     EXPECT_EQ(loaded.bodies.at(1).liveViewWidth, 320);
+    EXPECT_EQ(loaded.bodies.at(1).liveViewFramesPerSecond, 12);
+    EXPECT_EQ(loaded.bodies.at(2).liveViewFramesPerSecond, 30) << "an out-of-range rate keeps the default";
     EXPECT_EQ(loaded.propertyEventDelayMs, 0);
     // Bodies without a Port each get their own: two bodies on one port cannot be told apart.
     EXPECT_EQ(loaded.bodies.at(0).port, "usb:001,004");

@@ -7,6 +7,7 @@
 
 #include "camsdk/CamSdk.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -33,6 +34,9 @@ struct BodyConfig {
     int shotQuality = 92;
     int liveViewWidth = 1024;
     int liveViewHeight = 680;
+    // Live-view frames the body sends per second: a download asked for before the next frame
+    // is due waits for it. 0 hands out a frame on every download at once.
+    int liveViewFramesPerSecond = 30;
     int physicalShutterDelayMs = -1;     // >= 0: the body's own button fires once after this delay
     bool rejectsShutterButton = false;   // older bodies answer command 4 with 0x60
     std::map<CamPropertyID, PropertySetting> properties; // filled with defaults by makeDefaultBody
@@ -98,6 +102,9 @@ void clearJournal();
 // Current value of a 32-bit property of a body as the camera holds it.
 uint32_t propertyValue(int body, CamPropertyID property);
 CamPoint zoomPosition(int body = 0);
+// When the last live-view frame the body handed out was due (empty before the first one), so
+// that a caller can measure how late a frame reaches the screen.
+std::optional<std::chrono::steady_clock::time_point> lastLiveViewFrameDue(int body = 0);
 
 // ---- Handle accounting ---------------------------------------------------------------------
 size_t liveHandleCount();
