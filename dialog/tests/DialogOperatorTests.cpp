@@ -347,6 +347,8 @@ private slots:
         CCameraControlDlg& dialog = fixture.dialog();
         auto* rotation = static_cast<QComboBox*>(fixture.item(1053));
         QTRY_VERIFY(fixture.item(1076)->isEnabled());
+        // The box's moves are mapped through the frame's coordinate system: wait for a frame.
+        QTRY_VERIFY_WITH_TIMEOUT(fixture.model().evfCoordinateSystem().width > 0, 20000);
         for (int index = 0; index < 4; ++index) {
             // As the operator chooses it from the list.
             rotation->setCurrentIndex(index);
