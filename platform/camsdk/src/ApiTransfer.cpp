@@ -92,6 +92,9 @@ CamError itemOf(Sdk& s, CamBaseRef ref, std::shared_ptr<ItemData>& item)
     return CAM_ERR_OK;
 }
 
+// Frames in the loop of the simulated live-view scene: one turn of its ball.
+constexpr uint32_t kLiveViewLoopFrames = 79;
+
 // Paces live view as a camera sends it: frames are due on a grid of the body's frame interval,
 // and a download takes the latest due frame not yet taken, or waits (the state lock released,
 // at most one interval) for the next. Every check is made again after the wait, so that a wait
@@ -381,21 +384,33 @@ CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
         const int width = body->config().liveViewWidth;
         const int height = body->config().liveViewHeight;
         const uint32_t frame = ++body->frameCounter;
-        lock.unlock();
 
         camsdk::detail::SceneView view;
         if (coordinates.height > 0) {
             view.sensorAspect = static_cast<double>(coordinates.width) / coordinates.height;
         }
-        view.time = frame;
-        view.counter = frame;
+        // The scene runs in a loop (one turn of the ball), its counter with it.
+        view.time = frame % kLiveViewLoopFrames;
+        view.counter = view.time;
         if (zoom == 5 && coordinates.width > 0 && coordinates.height > 0) {
             view.left = static_cast<double>(zoomRect.point.x) / coordinates.width;
             view.top = static_cast<double>(zoomRect.point.y) / coordinates.height;
             view.width = static_cast<double>(zoomRect.size.width) / coordinates.width;
             view.height = static_cast<double>(zoomRect.size.height) / coordinates.height;
         }
-        const auto jpeg = camsdk::detail::encodeJpeg(camsdk::detail::renderScene(width, height, view), width, height, 80);
+        Body::LiveViewFrames& cache = body->liveViewFrames;
+        const std::array<double, 5> shown{view.left, view.top, view.width, view.height, view.sensorAspect};
+        if (cache.view != shown || cache.width != width || cache.height != height) {
+            cache = Body::LiveViewFrames{shown, width, height, std::vector<std::shared_ptr<const std::vector<uint8_t>>>(kLiveViewLoopFrames)};
+        }
+        std::shared_ptr<const std::vector<uint8_t>> compressed = cache.frames[view.time];
+        lock.unlock();
+
+        if (!compressed) {
+            compressed = std::make_shared<const std::vector<uint8_t>>(
+                camsdk::detail::encodeJpeg(camsdk::detail::renderScene(width, height, view), width, height, 80));
+        }
+        const std::vector<uint8_t>& jpeg = *compressed;
         CamError result = jpeg.empty() ? CAM_ERR_DEVICE_INTERNAL_ERROR : CAM_ERR_OK;
         if (result == CAM_ERR_OK) {
             std::lock_guard streamLock(target->stream->mutex);
@@ -406,6 +421,14 @@ CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
         }
 
         lock.lock();
+        // The body is looked up again: the world may have changed while the lock was free.
+        int index = 0;
+        Body* current = nullptr;
+        if (!jpeg.empty() && sessionBody(s, camera, index, current) == CAM_ERR_OK &&
+            current->liveViewFrames.view == shown && current->liveViewFrames.width == width &&
+            current->liveViewFrames.height == height) {
+            current->liveViewFrames.frames[view.time] = compressed;
+        }
         if (result == CAM_ERR_OK) {
             target->zoom = zoom;
             target->zoomRect = zoomRect;

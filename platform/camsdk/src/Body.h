@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <memory>
+#include <array>
 #include <vector>
 
 namespace camsdk::detail {
@@ -70,6 +72,17 @@ public:
     // When the last live-view frame handed out was due; frames are due on a grid of the
     // body's frame interval from the first one.
     std::optional<std::chrono::steady_clock::time_point> lastFrameDue;
+    // Live-view frames already compressed, by their place in the scene's loop, for the view
+    // they show (a new view drops them): a camera idling in live view shows the same loop
+    // over and over, and compressing each frame once keeps the simulation from costing the
+    // host a core that a real camera spends on its own processor.
+    struct LiveViewFrames {
+        std::array<double, 5> view{};
+        int width = 0;
+        int height = 0;
+        std::vector<std::shared_ptr<const std::vector<uint8_t>>> frames;
+    };
+    LiveViewFrames liveViewFrames;
     Handlers handlers;
 
 private:

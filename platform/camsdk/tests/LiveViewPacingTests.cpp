@@ -5,6 +5,8 @@
 #include "TestSupport.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace camsdk::test {
 namespace {
@@ -146,6 +148,34 @@ TEST(LiveViewPacing, AWaitEndsAtOnceWhenWhatItWaitsOnGoes)
         EXPECT_EQ(answer, happening.answer);
         EXPECT_LT(answered - happened, 500ms) << "the wait ran on instead of ending";
     }
+}
+
+// Guards against the simulated camera showing a stale loop after the view changed (a cached
+// frame of the old zoom rectangle), and against a loop that does not come round: the frames
+// of one loop come again byte for byte, and zoomed in they are new pictures.
+TEST(LiveViewPacing, TheSceneLoopsAndANewViewGivesNewFrames)
+{
+    PacedLiveView rig;
+    ASSERT_NO_FATAL_FAILURE(rig.start(0));
+    const auto frameBytes = [&rig] {
+        uint64_t length = 0;
+        void* address = nullptr;
+        EXPECT_EQ(CamDownloadEvfImage(rig.camera, rig.image), CAM_ERR_OK);
+        CamGetLength(rig.stream, &length);
+        CamGetPointer(rig.stream, &address);
+        return std::string(static_cast<const char*>(address), length);
+    };
+    constexpr int loop = 79;
+    std::vector<std::string> first;
+    for (int frame = 0; frame < loop; ++frame) {
+        first.push_back(frameBytes());
+    }
+    EXPECT_NE(first[0], first[1]);
+    EXPECT_EQ(frameBytes(), first[0]);
+    EXPECT_EQ(frameBytes(), first[1]);
+    const uint32_t zoomed = 5;
+    ASSERT_EQ(CamSetPropertyData(rig.camera, CAM_PROP_EVF_ZOOM, 0, sizeof zoomed, &zoomed), CAM_ERR_OK);
+    EXPECT_NE(frameBytes(), first[3]);
 }
 
 } // namespace
