@@ -1,6 +1,6 @@
 // The libgphoto2 back end against libgphoto2's own virtual PTP camera (built by
 // scripts/camera-fixture): detection, session, mapped properties, a write, capture and
-// download, live view on a body without preview, and vesk-camctl on top of it.
+// download, and vesk-camctl on top of it (its variants: GphotoVariantTests.cpp).
 // Threading: events arrive on the SDK's event thread and are read here under the recorder's lock.
 #include "TestSupport.h"
 
@@ -209,29 +209,6 @@ TEST_F(GphotoTest, CaptureRaisesTransferEventAndDownloadsADecodableJpeg)
 
     EXPECT_EQ(CamRelease(stream), CAM_ERR_OK);
     EXPECT_EQ(CamRelease(shot.object), CAM_ERR_OK);
-}
-
-// Guards against live view on a body without preview failing in a way the system would retry.
-TEST_F(GphotoTest, LiveViewWithoutPreviewAnswersNotSupported)
-{
-    ASSERT_EQ(CamOpenSession(m_camera), CAM_ERR_OK);
-    uint32_t output = 0;
-    if (CamGetPropertyData(m_camera, CAM_PROP_EVF_OUTPUT_DEVICE, 0, sizeof output, &output) == CAM_ERR_OK) {
-        const uint32_t withHost = output | CAM_EVF_OUTPUT_DEVICE_PC;
-        EXPECT_EQ(CamSetPropertyData(m_camera, CAM_PROP_EVF_OUTPUT_DEVICE, 0, sizeof withHost, &withHost), CAM_ERR_OK);
-    }
-    CamStreamRef stream = nullptr;
-    CamEvfImageRef image = nullptr;
-    ASSERT_EQ(CamCreateMemoryStream(0, &stream), CAM_ERR_OK);
-    ASSERT_EQ(CamCreateEvfImageRef(stream, &image), CAM_ERR_OK);
-    EXPECT_EQ(CamDownloadEvfImage(m_camera, image), CAM_ERR_NOT_SUPPORTED);
-    // Once the body has shown it has no preview, live view is not offered any more.
-    const uint32_t withHost = CAM_EVF_OUTPUT_DEVICE_PC;
-    EXPECT_EQ(CamSetPropertyData(m_camera, CAM_PROP_EVF_OUTPUT_DEVICE, 0, sizeof withHost, &withHost),
-              CAM_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(CamDownloadEvfImage(m_camera, image), CAM_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(CamRelease(image), CAM_ERR_OK);
-    EXPECT_EQ(CamRelease(stream), CAM_ERR_OK);
 }
 
 TEST(GphotoToolTest, ShootFilesAJpegFromTheRealCameraBackEnd)

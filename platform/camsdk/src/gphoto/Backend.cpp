@@ -70,13 +70,19 @@ std::vector<Detected> autodetect()
     return found;
 }
 
-// Width and height from a JPEG's frame header; 0,0 when there is none.
+} // namespace
+
 CamSize jpegSize(const std::vector<uint8_t>& jpeg)
 {
     size_t at = 2;
     while (at + 9 < jpeg.size()) {
         if (jpeg[at] != 0xFF) {
             return {0, 0};
+        }
+        // Any number of 0xFF fill bytes may come before a marker.
+        if (jpeg[at + 1] == 0xFF) {
+            ++at;
+            continue;
         }
         const uint8_t marker = jpeg[at + 1];
         const size_t length = static_cast<size_t>(jpeg[at + 2]) << 8 | jpeg[at + 3];
@@ -88,8 +94,6 @@ CamSize jpegSize(const std::vector<uint8_t>& jpeg)
     }
     return {0, 0};
 }
-
-} // namespace
 
 bool Backend::selectedByEnvironment(bool& unknownName)
 {
@@ -147,16 +151,15 @@ std::shared_ptr<CameraEntry> Backend::entryFor(Sdk& s, const std::string& model,
             detail::deliver(s, lock, registration, event, handle);
         });
     };
-    callbacks.gone = [&s, weak] {
-        s.events.post(std::chrono::milliseconds(0), [&s, weak] {
-            const CamStateEvent event = CAM_STATE_EVENT_SHUTDOWN;
+    callbacks.state = [&s, weak](CamStateEvent event, uint32_t parameter) {
+        s.events.post(std::chrono::milliseconds(0), [&s, weak, event, parameter] {
             std::unique_lock lock(s.mutex);
             const auto target = weak.lock();
             if (!target || !target->handlers.state.takes(CAM_STATE_EVENT_ALL, event)) {
                 return;
             }
             const auto registration = target->handlers.state;
-            detail::deliver(s, lock, registration, event, uint32_t{0});
+            detail::deliver(s, lock, registration, event, parameter);
         });
     };
     entry->camera = std::make_shared<Camera>(Detected{model, port}, std::move(callbacks));
@@ -325,12 +328,8 @@ CamError Backend::command(Sdk& s, StateLock& lock, CamBaseRef camera, CamCameraC
             return CAM_ERR_INVALID_PARAMETER;
         }
     }
-    if (!shoot) {
-        // Live-view focusing and lens driving have no common form across real cameras.
-        return CAM_ERR_NOT_SUPPORTED;
-    }
     lock.unlock();
-    return entry->camera->capture();
+    return shoot ? entry->camera->capture() : entry->camera->command(command, parameter);
 }
 
 CamError Backend::acknowledge(Sdk& s, CamBaseRef camera)
@@ -392,7 +391,8 @@ CamError Backend::download(Sdk& s, StateLock& lock, CamBaseRef item, uint64_t si
         std::lock_guard streamLock(output->mutex);
         progress = {output->progress, output->progressOption, output->progressContext};
     }
-    const uint64_t total = std::min<uint64_t>(size, bytes.size());
+    // A picture whose size the camera did not tell (0) is written whole.
+    const uint64_t total = picture.size == 0 ? bytes.size() : std::min<uint64_t>(size, bytes.size());
     const CamError result = detail::writeChunks(*output, bytes, total, chunkBytes, progress);
     if (result == CAM_ERR_OK) {
         lock.lock();

@@ -10,11 +10,15 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace camsdk::gp {
 
 class Camera;
 struct CameraEntry;
+
+// Width and height from a JPEG's frame header; 0,0 when there is none.
+CamSize jpegSize(const std::vector<uint8_t>& jpeg);
 
 class Backend final {
 public:

@@ -1,5 +1,5 @@
-// A real camera's session, its thread and its mapped properties: reading them through the
-// camera's configuration widgets, writing them back, and noticing changes the camera reports.
+// A real camera's session, its thread, its failures (a camera that has gone or stopped
+// answering) and the property calls answered from the last reading.
 // Threading: libgphoto2 is called only on the camera's thread (see Camera.h).
 #include "Camera.h"
 
@@ -7,17 +7,18 @@
 
 #include <gphoto2/gphoto2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <future>
 
 namespace camsdk::gp {
 namespace {
 
-constexpr int kEventWaitMs = 20;
 constexpr auto kPollInterval = std::chrono::milliseconds(250);
-constexpr size_t kMaxRangeChoices = CAM_MAX_PROPERTY_VALUES;
+// A camera that answers nothing but time-outs for this long is taken for gone: a body that has
+// hung or lost its connection without the port noticing.
+constexpr auto kSilenceLimit = std::chrono::seconds(3);
 
 bool meansGone(int result)
 {
@@ -32,70 +33,6 @@ bool meansGone(int result)
     default:
         return false;
     }
-}
-
-// The widget's current value as text, whatever its kind.
-std::optional<std::string> textOf(CameraWidget* widget)
-{
-    CameraWidgetType type{};
-    gp_widget_get_type(widget, &type);
-    switch (type) {
-    case GP_WIDGET_RADIO:
-    case GP_WIDGET_MENU:
-    case GP_WIDGET_TEXT: {
-        const char* text = nullptr;
-        if (gp_widget_get_value(widget, &text) < GP_OK || !text) {
-            return std::nullopt;
-        }
-        return std::string(text);
-    }
-    case GP_WIDGET_RANGE: {
-        float value = 0;
-        if (gp_widget_get_value(widget, &value) < GP_OK) {
-            return std::nullopt;
-        }
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-        return std::string(text);
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
-// The widget's choices: its listed ones, or the steps of a range.
-std::vector<std::string> choicesOf(CameraWidget* widget)
-{
-    std::vector<std::string> choices;
-    CameraWidgetType type{};
-    gp_widget_get_type(widget, &type);
-    if (type == GP_WIDGET_RADIO || type == GP_WIDGET_MENU) {
-        const int count = gp_widget_count_choices(widget);
-        for (int index = 0; index < count; ++index) {
-            const char* choice = nullptr;
-            if (gp_widget_get_choice(widget, index, &choice) == GP_OK && choice) {
-                choices.emplace_back(choice);
-            }
-        }
-    } else if (type == GP_WIDGET_RANGE) {
-        float low = 0;
-        float high = 0;
-        float step = 0;
-        gp_widget_get_range(widget, &low, &high, &step);
-        for (float value = low; step > 0 && value <= high + step / 2 && choices.size() < kMaxRangeChoices;
-             value += step) {
-            char text[32];
-            std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-            choices.emplace_back(text);
-        }
-    }
-    return choices;
-}
-
-CameraWidget* childNamed(CameraWidget* root, const char* name)
-{
-    CameraWidget* child = nullptr;
-    return gp_widget_get_child_by_name(root, name, &child) == GP_OK ? child : nullptr;
 }
 
 void writeBytes(detail::PropertyBytes& out, CamDataType type, const void* data, size_t size)
@@ -113,6 +50,8 @@ CamError codeOf(int result, const std::string& port)
     case GP_OK:
         return CAM_ERR_OK;
     case GP_ERROR_CAMERA_BUSY:
+    case GP_ERROR_TIMEOUT:
+        // A camera that did not answer in time may answer the next call.
         return CAM_ERR_DEVICE_BUSY;
     case GP_ERROR_IO_USB_CLAIM:
     case GP_ERROR_IO_LOCK:
@@ -230,7 +169,17 @@ void Camera::threadMain()
 // event is raised once.
 CamError Camera::failed(int result)
 {
-    const CamError code = codeOf(result, m_detected.port);
+    CamError code = codeOf(result, m_detected.port);
+    if (result == GP_ERROR_TIMEOUT && m_camera) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_timeoutSince) {
+            m_timeoutSince = now;
+        }
+        if (now - *m_timeoutSince < kSilenceLimit) {
+            return code;
+        }
+        code = CAM_ERR_COMM_DISCONNECTED;
+    }
     if (code != CAM_ERR_COMM_DISCONNECTED || !m_camera) {
         return code;
     }
@@ -242,10 +191,35 @@ CamError Camera::failed(int result)
         m_sessionOpen = false;
     }
     closeLocked();
-    if (first && m_callbacks.gone) {
-        m_callbacks.gone();
+    if (first && m_callbacks.state) {
+        m_callbacks.state(CAM_STATE_EVENT_SHUTDOWN, 0);
     }
     return code;
+}
+
+int Camera::checked(int result)
+{
+    if (result >= GP_OK) {
+        m_timeoutSince.reset();
+    }
+    return result;
+}
+
+void Camera::probe()
+{
+    if (!m_camera) {
+        return;
+    }
+    CameraStorageInformation* storages = nullptr;
+    int count = 0;
+    const int result = gp_camera_get_storageinfo(m_camera, &storages, &count, m_context);
+    std::free(storages);
+    // Any answer but a time-out, a refusal included, shows the camera is there.
+    if (result == GP_ERROR_TIMEOUT || codeOf(result, m_detected.port) == CAM_ERR_COMM_DISCONNECTED) {
+        failed(result);
+    } else {
+        m_timeoutSince.reset();
+    }
 }
 
 void Camera::closeLocked()
@@ -259,6 +233,7 @@ void Camera::closeLocked()
         gp_context_unref(m_context);
         m_context = nullptr;
     }
+    m_timeoutSince.reset();
 }
 
 CamError Camera::openSession()
@@ -269,6 +244,12 @@ CamError Camera::openSession()
             return CAM_ERR_OK;
         }
         m_context = gp_context_new();
+        // libgphoto2 tells why a call failed only through the context: a capture that found no
+        // focus fails as any other would, with a text that says so.
+        gp_context_set_error_func(
+            m_context,
+            [](GPContext*, const char* text, void* data) { static_cast<Camera*>(data)->m_contextError = text ? text : ""; },
+            this);
         if (gp_camera_new(&m_camera) < GP_OK) {
             closeLocked();
             return CAM_ERR_MEM_ALLOC_FAILED;
@@ -322,10 +303,14 @@ CamError Camera::openSession()
             std::lock_guard lock(m_mutex);
             m_sessionOpen = true;
             m_hasPreview = (abilities.operations & GP_OPERATION_CAPTURE_PREVIEW) != 0;
+            m_previewUnsupported = false;
             m_evfOutput = 0;
             m_evfMode = 0;
+            m_keptSaveTo = CAM_SAVE_TO_CAMERA;
         }
         m_announced.clear();
+        m_removed.clear();
+        m_firstFrame.clear();
         refreshProperties(true);
         return CAM_ERR_OK;
     });
@@ -344,128 +329,6 @@ CamError Camera::closeSession()
     });
 }
 
-void Camera::readProperty(CameraWidget* root, const std::vector<const char*>& names, CamPropertyID id,
-                          std::map<CamPropertyID, PropertyState>& into) const
-{
-    for (const char* name : names) {
-        CameraWidget* widget = childNamed(root, name);
-        if (!widget) {
-            continue;
-        }
-        const auto text = textOf(widget);
-        if (!text) {
-            continue;
-        }
-        PropertyState state;
-        state.widget = name;
-        int readOnly = 0;
-        gp_widget_get_readonly(widget, &readOnly);
-        const MappedProperty* mapped = mappedProperty(id);
-        state.writable = mapped && mapped->writable && readOnly == 0;
-        if (id == CAM_PROP_BATTERY_LEVEL) {
-            const auto percent = batteryPercent(*text);
-            state.value = percent ? *percent : 0xFFFFFFFF;
-        } else {
-            state.value = codeForChoice(id, *text).value_or(0xFFFFFFFF);
-            for (const std::string& choice : choicesOf(widget)) {
-                const auto code = codeForChoice(id, choice);
-                // One entry per code: two texts of one setting ("1/3" and "0.3") list it once.
-                if (code && std::find(state.allowed.begin(), state.allowed.end(), *code) == state.allowed.end() &&
-                    state.allowed.size() < CAM_MAX_PROPERTY_VALUES) {
-                    state.allowed.push_back(*code);
-                    state.choiceTexts.push_back(choice);
-                }
-            }
-        }
-        into[id] = std::move(state);
-        return;
-    }
-}
-
-void Camera::refreshProperties(bool announce)
-{
-    if (!m_camera) {
-        return;
-    }
-    CameraWidget* root = nullptr;
-    const int result = gp_camera_get_config(m_camera, &root, m_context);
-    if (result < GP_OK) {
-        failed(result);
-        return;
-    }
-    std::map<CamPropertyID, PropertyState> fresh;
-    for (const MappedProperty& property : mappedProperties()) {
-        readProperty(root, property.widgetNames, property.id, fresh);
-    }
-    std::string serial;
-    if (CameraWidget* widget = childNamed(root, "serialnumber")) {
-        serial = textOf(widget).value_or("");
-    }
-    gp_widget_free(root);
-
-    std::vector<std::pair<CamPropertyEvent, CamPropertyID>> events;
-    bool hasPreview = false;
-    {
-        std::lock_guard lock(m_mutex);
-        hasPreview = m_hasPreview && !m_previewUnsupported;
-        for (const auto& [id, state] : fresh) {
-            const auto old = m_properties.find(id);
-            if (announce || old == m_properties.end() || old->second.value != state.value) {
-                events.emplace_back(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, id);
-            }
-            if (announce || old == m_properties.end() || old->second.allowed != state.allowed) {
-                events.emplace_back(CAM_PROPERTY_EVENT_PROPERTY_DESC_CHANGED, id);
-            }
-        }
-        m_properties = std::move(fresh);
-        m_serial = serial;
-    }
-    if (announce) {
-        events.emplace(events.begin(), CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_PRODUCT_NAME);
-        if (!serial.empty()) {
-            events.emplace(events.begin() + 1, CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_BODY_ID);
-        }
-        if (hasPreview) {
-            events.emplace_back(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_EVF_OUTPUT_DEVICE);
-            events.emplace_back(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_EVF_MODE);
-        }
-    }
-    if (m_callbacks.property) {
-        for (const auto& [event, id] : events) {
-            m_callbacks.property(event, id);
-        }
-    }
-}
-
-void Camera::pollEvents()
-{
-    bool settingsChanged = false;
-    for (int count = 0; count < 16 && m_camera; ++count) {
-        CameraEventType type = GP_EVENT_TIMEOUT;
-        void* data = nullptr;
-        const int result = gp_camera_wait_for_event(m_camera, kEventWaitMs, &type, &data, m_context);
-        if (result < GP_OK) {
-            std::free(data);
-            failed(result);
-            return;
-        }
-        if (type == GP_EVENT_FILE_ADDED && data) {
-            const auto* path = static_cast<const CameraFilePath*>(data);
-            announcePicture(path->folder, path->name);
-        } else if (type == GP_EVENT_UNKNOWN) {
-            // Property changes arrive as unknown events with a text naming the property.
-            settingsChanged = true;
-        }
-        std::free(data);
-        if (type == GP_EVENT_TIMEOUT) {
-            break;
-        }
-    }
-    if (settingsChanged) {
-        refreshProperties(false);
-    }
-}
-
 CamError Camera::read(CamPropertyID property, detail::PropertyBytes& out) const
 {
     std::lock_guard lock(m_mutex);
@@ -475,22 +338,18 @@ CamError Camera::read(CamPropertyID property, detail::PropertyBytes& out) const
     if (!m_sessionOpen) {
         return CAM_ERR_SESSION_NOT_OPEN;
     }
-    const bool liveView = m_hasPreview && !m_previewUnsupported;
     switch (property) {
     case CAM_PROP_PRODUCT_NAME:
         writeBytes(out, CAM_DATATYPE_STRING, m_detected.model.c_str(), m_detected.model.size() + 1);
         return CAM_ERR_OK;
     case CAM_PROP_BODY_ID:
-        if (m_serial.empty()) {
-            return CAM_ERR_PROPERTIES_UNAVAILABLE;
-        }
+        // A body without a serial number has an empty Body ID: it can still be used where no
+        // particular body is asked for.
         writeBytes(out, CAM_DATATYPE_STRING, m_serial.c_str(), m_serial.size() + 1);
         return CAM_ERR_OK;
     case CAM_PROP_EVF_OUTPUT_DEVICE:
     case CAM_PROP_EVF_MODE: {
-        if (!liveView) {
-            return CAM_ERR_PROPERTIES_UNAVAILABLE;
-        }
+        // 0 on bodies without a usable preview: live view is off, as on a body that has none.
         const uint32_t value = property == CAM_PROP_EVF_MODE ? m_evfMode : m_evfOutput;
         writeBytes(out, CAM_DATATYPE_UINT32, &value, sizeof value);
         return CAM_ERR_OK;
@@ -500,6 +359,10 @@ CamError Camera::read(CamPropertyID property, detail::PropertyBytes& out) const
     }
     const auto found = m_properties.find(property);
     if (found == m_properties.end()) {
+        if (property == CAM_PROP_SAVE_TO) {
+            writeBytes(out, CAM_DATATYPE_UINT32, &m_keptSaveTo, sizeof m_keptSaveTo);
+            return CAM_ERR_OK;
+        }
         return CAM_ERR_PROPERTIES_UNAVAILABLE;
     }
     writeBytes(out, CAM_DATATYPE_UINT32, &found->second.value, sizeof found->second.value);
@@ -516,6 +379,15 @@ CamError Camera::describe(CamPropertyID property, CamPropertyDesc& desc) const
     std::lock_guard lock(m_mutex);
     const auto found = m_properties.find(property);
     if (found == m_properties.end()) {
+        if (property == CAM_PROP_SAVE_TO) {
+            desc.access = 1;
+            desc.form = 1;
+            desc.numElements = 3;
+            desc.propDesc[0] = CAM_SAVE_TO_CAMERA;
+            desc.propDesc[1] = CAM_SAVE_TO_HOST;
+            desc.propDesc[2] = 3;
+            return CAM_ERR_OK;
+        }
         desc.access = property == CAM_PROP_EVF_OUTPUT_DEVICE || property == CAM_PROP_EVF_MODE ? 1 : 0;
         return CAM_ERR_OK;
     }
@@ -541,20 +413,17 @@ CamError Camera::write(CamPropertyID property, uint32_t value)
         if (!m_sessionOpen) {
             return CAM_ERR_SESSION_NOT_OPEN;
         }
+        const auto found = m_properties.find(property);
         if (property == CAM_PROP_EVF_OUTPUT_DEVICE || property == CAM_PROP_EVF_MODE) {
-            // Live view is the host's own loop of preview captures: these only record the
-            // operator's choice, on cameras that have a preview.
-            if (!m_hasPreview || m_previewUnsupported) {
+            // handled below, without the lock: switching live view on asks the camera
+        } else if (found == m_properties.end()) {
+            if (property == CAM_PROP_PRODUCT_NAME || property == CAM_PROP_BODY_ID) {
                 return CAM_ERR_NOT_SUPPORTED;
             }
-            (property == CAM_PROP_EVF_MODE ? m_evfMode : m_evfOutput) = value;
-        } else {
-            const auto found = m_properties.find(property);
-            if (found == m_properties.end()) {
-                return property == CAM_PROP_PRODUCT_NAME || property == CAM_PROP_BODY_ID
-                           ? CamError{CAM_ERR_NOT_SUPPORTED}
-                           : CamError{CAM_ERR_PROPERTIES_UNAVAILABLE};
+            if (property != CAM_PROP_SAVE_TO) {
+                return CAM_ERR_PROPERTIES_UNAVAILABLE;
             }
+        } else {
             if (!found->second.writable) {
                 return CAM_ERR_NOT_SUPPORTED;
             }
@@ -567,11 +436,11 @@ CamError Camera::write(CamPropertyID property, uint32_t value)
             text = found->second.choiceTexts[static_cast<size_t>(choice - allowed.begin())];
         }
     }
+    if (property == CAM_PROP_EVF_OUTPUT_DEVICE || property == CAM_PROP_EVF_MODE) {
+        return writeLiveView(property, value);
+    }
     if (widget.empty()) {
-        if (m_callbacks.property) {
-            m_callbacks.property(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property);
-        }
-        return CAM_ERR_OK;
+        return writeKeptSaveTo(value);
     }
     return runOnThread([this, property, widget, text]() -> CamError {
         if (!m_camera) {
@@ -582,39 +451,33 @@ CamError Camera::write(CamPropertyID property, uint32_t value)
         }
         // The camera's own reading after the write is what callers see next; the change
         // event follows every successful write, also when the value did not change.
-        refreshProperties(false);
-        if (m_callbacks.property) {
-            m_callbacks.property(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property);
-        }
+        refreshWidgets({widget});
+        raise(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, property);
         return CAM_ERR_OK;
     });
 }
 
-CamError Camera::writeWidget(const std::string& name, const std::string& text)
+CamError Camera::writeKeptSaveTo(uint32_t value)
 {
-    CameraWidget* root = nullptr;
-    int result = gp_camera_get_config(m_camera, &root, m_context);
-    if (result < GP_OK) {
-        return failed(result);
+    if (value != CAM_SAVE_TO_CAMERA && value != CAM_SAVE_TO_HOST && value != 3) {
+        return CAM_ERR_DEVICE_INVALID_PARAMETER;
     }
-    CameraWidget* widget = childNamed(root, name.c_str());
-    CameraWidgetType type{};
-    if (widget) {
-        gp_widget_get_type(widget, &type);
+    {
+        std::lock_guard lock(m_mutex);
+        m_keptSaveTo = value;
     }
-    if (!widget) {
-        result = GP_ERROR_NOT_SUPPORTED;
-    } else if (type == GP_WIDGET_RANGE) {
-        const float number = std::strtof(text.c_str(), nullptr);
-        result = gp_widget_set_value(widget, &number);
-    } else {
-        result = gp_widget_set_value(widget, text.c_str());
+    raise(CAM_PROPERTY_EVENT_PROPERTY_CHANGED, CAM_PROP_SAVE_TO);
+    return CAM_ERR_OK;
+}
+
+CamError Camera::command(CamCameraCommand command, int32_t parameter)
+{
+    // No live-view autofocus runs here, so stopping it is already done. Starting it and driving
+    // the lens have no common form across real cameras.
+    if (command == CAM_COMMAND_DO_EVF_AF && parameter == CAM_EVF_AF_OFF) {
+        return CAM_ERR_OK;
     }
-    if (result >= GP_OK) {
-        result = gp_camera_set_config(m_camera, root, m_context);
-    }
-    gp_widget_free(root);
-    return result < GP_OK ? failed(result) : CamError{CAM_ERR_OK};
+    return CAM_ERR_NOT_SUPPORTED;
 }
 
 } // namespace camsdk::gp

@@ -8,6 +8,7 @@
 #include "../Body.h"
 #include "camsdk/CamSdk.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -53,7 +54,8 @@ struct PropertyState {
 struct CameraCallbacks {
     std::function<void(CamPropertyEvent, CamPropertyID)> property;
     std::function<void(const Picture&)> picture;
-    std::function<void()> gone;
+    // 0x301 once when the camera has gone, 0x305 with the code when a shot failed.
+    std::function<void(CamStateEvent, uint32_t)> state;
 };
 
 // The camera-side code of a libgphoto2 result; says on stderr what the operator can do about
@@ -77,6 +79,8 @@ public:
     CamError read(CamPropertyID property, detail::PropertyBytes& out) const;
     CamError describe(CamPropertyID property, CamPropertyDesc& desc) const;
     CamError write(CamPropertyID property, uint32_t value);
+    // Live-view autofocus and lens driving: nothing to do when autofocus is to stop.
+    CamError command(CamCameraCommand command, int32_t parameter);
     CamError capture();
     CamError fetch(const Picture& picture, std::vector<uint8_t>& bytes);
     CamError remove(const Picture& picture);
@@ -87,15 +91,34 @@ public:
 private:
     CamError runOnThread(std::function<CamError()> work);
     void threadMain();
+    // The code of a failed libgphoto2 call; ends the session when it shows the camera has gone
+    // (an I/O error, or time-outs for longer than a few seconds).
     CamError failed(int result);
+    // A libgphoto2 result: a success shows the camera answers.
+    int checked(int result);
+    bool stalling() const { return m_timeoutSince.has_value(); }
+    // After a time-out: asks the camera something small, to learn whether it answers again.
+    void probe();
     void closeLocked();
     void pollEvents();
     // Reads every mapped property; raises change events, or announces all when `announce`.
     void refreshProperties(bool announce);
+    // Reads the mapped properties shown by these widgets, one widget at a time.
+    void refreshWidgets(const std::set<std::string>& widgets);
+    // Stores fresh readings and raises the events for what changed (everything when `announce`).
+    void storeProperties(std::map<CamPropertyID, PropertyState> fresh, bool complete, bool announce);
     void readProperty(CameraWidget* root, const std::vector<const char*>& names, CamPropertyID id,
                       std::map<CamPropertyID, PropertyState>& into) const;
-    void announcePicture(const std::string& folder, const std::string& name);
+    void announcePicture(const std::string& folder, const std::string& name, bool captured);
     CamError writeWidget(const std::string& widget, const std::string& text);
+    // Live view on a body whose previews are refused: off for good, both properties 0.
+    void liveViewRefused();
+    CamError writeLiveView(CamPropertyID property, uint32_t value);
+    // One preview frame; a refusal turns live view off (`liveViewRefused`) and answers 0x7.
+    CamError takePreview(std::vector<uint8_t>& jpeg);
+    // 0xB on a body without a capture target: the host's choice, kept here.
+    CamError writeKeptSaveTo(uint32_t value);
+    void raise(CamPropertyEvent event, CamPropertyID property) const;
 
     const Detected m_detected;
     const CameraCallbacks m_callbacks;
@@ -104,6 +127,10 @@ private:
     ::Camera* m_camera = nullptr;
     GPContext* m_context = nullptr;
     std::set<std::string> m_announced;
+    std::set<std::string> m_removed; // announced pictures deleted since: the name may come back
+    std::optional<std::chrono::steady_clock::time_point> m_timeoutSince;
+    std::string m_contextError; // libgphoto2's last error text for this camera
+    std::vector<uint8_t> m_firstFrame; // the preview taken when live view was switched on
 
     mutable std::mutex m_mutex; // guards what follows
     std::condition_variable m_wake;
@@ -115,6 +142,7 @@ private:
     bool m_hasPreview = false;
     uint32_t m_evfOutput = 0;
     uint32_t m_evfMode = 0;
+    uint32_t m_keptSaveTo = CAM_SAVE_TO_CAMERA;
     std::string m_serial;
     std::map<CamPropertyID, PropertyState> m_properties;
     std::thread m_thread;

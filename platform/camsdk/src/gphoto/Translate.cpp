@@ -189,7 +189,8 @@ std::optional<uint32_t> numericCode(const std::vector<NumericCode>& table, doubl
 }
 
 // One unit of the text's last decimal: cameras round or cut their values, so "0.0012s" may
-// stand for 1/800 s (0.00125).
+// stand for 1/800 s (0.00125) and "0.6" for two thirds of a stop. Every numeric table allows
+// this much besides its own tolerance.
 double roundingOf(std::string_view text)
 {
     const size_t point = text.find('.');
@@ -303,18 +304,19 @@ std::optional<uint32_t> codeForChoice(CamPropertyID id, std::string_view text)
             return 0xFF;
         }
         const auto fNumber = numberIn(text);
-        return fNumber && *fNumber > 0 ? numericCode(kApertures, *fNumber, 0.03, true) : std::nullopt;
+        return fNumber && *fNumber > 0 ? numericCode(kApertures, *fNumber, 0.03, true, roundingOf(text))
+                                        : std::nullopt;
     }
     case CAM_PROP_ISO_SPEED: {
         if (mentionsAuto(text)) {
             return 0x00;
         }
         const auto speed = numberIn(text);
-        return speed && *speed > 0 ? numericCode(kIsoSpeeds, *speed, 0.005, true) : std::nullopt;
+        return speed && *speed > 0 ? numericCode(kIsoSpeeds, *speed, 0.005, true, roundingOf(text)) : std::nullopt;
     }
     case CAM_PROP_EXPOSURE_COMPENSATION: {
         const auto ev = numberIn(text);
-        return ev ? numericCode(kCompensations, *ev, 0.06, false) : std::nullopt;
+        return ev ? numericCode(kCompensations, *ev, 0.06, false, roundingOf(text)) : std::nullopt;
     }
     case CAM_PROP_AE_MODE:
         return namedCode(kShootingModes, text);
