@@ -1,6 +1,7 @@
 // The whole chain on the libgphoto2 back end: the host's object source, the capture dialog and
 // libgphoto2's virtual camera (scripts/camera-fixture) as the real camera, with its variants
-// (VESK_VCAMERA): an operator takes a picture, adds it and ends with OK, and the host files it.
+// (VESK_VCAMERA): an operator takes a picture, adds it and ends with OK, and the host files it;
+// a body that fails to focus shows the autofocus failure.
 // The virtual camera refuses previews, so every acquisition runs as on a body without live view.
 // Threading: UI thread; the operator acts from a timer inside the dialog's event loop.
 #include "adapter/ObjSrcCaptureIds.h"
@@ -179,6 +180,24 @@ private slots:
         }
         // Nothing in the normal flow reached the message line as a camera error.
         QCOMPARE(captureErrorsLogged(), std::string());
+    }
+
+    // Guards against a shot that found no focus reaching the dialog as a plain camera error:
+    // the dialog must see the autofocus failure, on which it starts live view again.
+    void focusFailureReachesTheDialogAsAnAutofocusFailure()
+    {
+        qputenv("VESK_VCAMERA", "focusfail");
+        Operator person;
+        person.then(liveViewSettledOff());
+        person.then(Operator::click(1000));
+        person.then([this](QWidget&) { return !captureErrorsLogged().empty(); });
+        person.then(Operator::click(2));
+        Variant objectSet;
+        QVERIFY(!acquire(objectSet));
+        QVERIFY(person.done());
+        QCOMPARE(count(objectSet), 0);
+        const std::string errors = captureErrorsLogged();
+        QVERIFY2(errors.find("[8D01] Take Picture - Auto focus failed") != std::string::npos, errors.c_str());
     }
 
     void variantsFinishAnAcquisition_data()
