@@ -79,8 +79,13 @@ void CCameraControlDlg::OnDownloadComplete(const std::string& fileName)
         m_progress->setValue(0);
         m_progress->hide();
     }
-    // Only a picture that could be processed is accepted by itself.
+    // Only a picture that could be processed is accepted by itself. Accepting it means adding
+    // it: in multi-image mode OK would otherwise ask whether to save it, and a station running
+    // unattended would answer no and lose the picture.
     if (ready && m_settings.OSAutoAccept) {
+        if (m_multiMode && !SaveAndHandOver()) {
+            return;
+        }
         OnOK();
     }
 }

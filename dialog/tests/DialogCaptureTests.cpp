@@ -167,6 +167,22 @@ private slots:
         QCOMPARE(fixture.finish(), size_t{0});
     }
 
+    // Guards against an automatically accepted picture lost in multi-image mode: OK would ask
+    // whether to save it, and nobody (or the unattended answer, No) would say yes.
+    void automaticAcceptanceInMultiModeAddsThePictureWithoutAsking()
+    {
+        DialogFixture fixture;
+        fixture.start({}, [](control::CaptureSettings& settings) { settings.OSAutoAccept = true; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.dialog().isVisible(), 20000);
+        QCOMPARE(fixture.dialog().result(), kResultOk);
+        QVERIFY(fixture.prompt.questions.empty());
+        QCOMPARE(fixture.receiver.received.size(), size_t{1});
+        QCOMPARE(fixture.dialog().imageCount(), 1);
+        QCOMPARE(fixture.finish(), size_t{0});
+    }
+
     // Guards against a second picture handed over after the dialog ended: two quick clicks
     // of Take Picture in single-image mode with automatic acceptance shoot twice, and the
     // second picture, arriving after OK, must neither be added nor end the dialog again.
