@@ -7,6 +7,7 @@
 #include <automation/Registry.h>
 #include <camsdk/Simulator.h>
 #include <capture_test/CaptureTestSupport.h>
+#include <capture_test/ObjectSets.h>
 #include <host/HostClasses.h>
 #include <host/ObjectSource.h>
 #include <profile/Profile.h>
@@ -42,17 +43,6 @@ private:
     {
         Arguments arguments{Variant::reference(objectSet), Variant(multiMode)};
         return m_source->invoke(host::kAcquireDispId, InvokeKind::Method, arguments).toBool();
-    }
-    static int32_t count(const Variant& objectSet)
-    {
-        return automation::invokeByName(*objectSet.toDispatch(), "Count", InvokeKind::PropertyGet).toInt32();
-    }
-    static std::string filePathOf(const Variant& objectSet, int32_t index)
-    {
-        const DispatchPtr object = automation::invokeByName(*objectSet.toDispatch(), "Item", InvokeKind::PropertyGet,
-                                                            {Variant(index)})
-                                       .toDispatch();
-        return automation::invokeByName(*object, "FilePath", InvokeKind::PropertyGet).toString();
     }
     // Adds `images` pictures; live view is started again between them.
     static void addPictures(Operator& person, int images)
@@ -110,10 +100,10 @@ private slots:
         person.then(Operator::click(1));
         Variant objectSet;
         QVERIFY(acquire(objectSet));
-        QCOMPARE(count(objectSet), 3);
+        QCOMPARE(capture_test::objectCount(objectSet), 3);
         for (int index = 1; index <= 3; ++index) {
             const fs::path filed = m_import / (std::to_string(index) + ".jpg");
-            QCOMPARE(filePathOf(objectSet, index), filed.string());
+            QCOMPARE(capture_test::objectFilePath(objectSet, index), filed.string());
             QVERIFY(fs::file_size(filed) > 1000);
         }
         QCOMPARE(camsdk::sim::handlesLiveAtLastTerminate(), size_t{0});
@@ -129,7 +119,7 @@ private slots:
         m_prompt.answers = {hosting::PromptAnswer::Yes};
         Variant objectSet;
         QVERIFY(!acquire(objectSet));
-        QCOMPARE(count(objectSet), 0);
+        QCOMPARE(capture_test::objectCount(objectSet), 0);
         QVERIFY(fs::exists(m_import / "1.jpg") && fs::exists(m_import / "2.jpg"));
         QCOMPARE(camsdk::sim::handlesLiveAtLastTerminate(), size_t{0});
     }
@@ -141,7 +131,7 @@ private slots:
         m_prompt.answers = {hosting::PromptAnswer::Cancel};
         Variant objectSet;
         QVERIFY(!acquire(objectSet));
-        QCOMPARE(count(objectSet), 0);
+        QCOMPARE(capture_test::objectCount(objectSet), 0);
         QCOMPARE(m_prompt.questions.size(), size_t{1});
         QVERIFY(m_prompt.questions[0].rfind("The destination directory does not exist [", 0) == 0);
         QCOMPARE(camsdk::sim::initializeDepth(), 0);

@@ -8,6 +8,7 @@
 
 #include <automation/Registry.h>
 #include <capture_test/CaptureTestSupport.h>
+#include <capture_test/ObjectSets.h>
 #include <host/HostClasses.h>
 #include <host/ObjectSource.h>
 #include <profile/Profile.h>
@@ -79,17 +80,6 @@ private:
         Arguments arguments{Variant::reference(objectSet), Variant(true)};
         return m_source->invoke(host::kAcquireDispId, InvokeKind::Method, arguments).toBool();
     }
-    static int32_t count(const Variant& objectSet)
-    {
-        return automation::invokeByName(*objectSet.toDispatch(), "Count", InvokeKind::PropertyGet).toInt32();
-    }
-    static std::string filePathOf(const Variant& objectSet, int32_t index)
-    {
-        const DispatchPtr object = automation::invokeByName(*objectSet.toDispatch(), "Item", InvokeKind::PropertyGet,
-                                                            {Variant(index)})
-                                       .toDispatch();
-        return automation::invokeByName(*object, "FilePath", InvokeKind::PropertyGet).toString();
-    }
     // One acquisition as an operator makes it: Take Picture, Add Image once the picture is
     // processed, OK. Returns the file the host filed, empty when it filed none.
     std::string acquireOnePicture()
@@ -100,10 +90,10 @@ private:
         person.then(Operator::click(1061));
         person.then(Operator::click(1));
         Variant objectSet;
-        if (!acquire(objectSet) || count(objectSet) != 1) {
+        if (!acquire(objectSet) || capture_test::objectCount(objectSet) != 1) {
             return {};
         }
-        return filePathOf(objectSet, 1);
+        return capture_test::objectFilePath(objectSet, 1);
     }
     // The dialog's capture errors, as its log has them.
     std::string captureErrorsLogged() const
@@ -195,7 +185,7 @@ private slots:
         Variant objectSet;
         QVERIFY(!acquire(objectSet));
         QVERIFY(person.done());
-        QCOMPARE(count(objectSet), 0);
+        QCOMPARE(capture_test::objectCount(objectSet), 0);
         const std::string errors = captureErrorsLogged();
         QVERIFY2(errors.find("[8D01] Take Picture - Auto focus failed") != std::string::npos, errors.c_str());
     }

@@ -3,6 +3,7 @@
 #include "automation/Registry.h"
 #include "host/HostClasses.h"
 #include "host_test/HostFixture.h"
+#include "host_test/WorkbenchInstall.h"
 #include "profile/Profile.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +24,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kObjSrcCaptureProgId = "VeskObjSrcCapture.clsObjSrcCapture";
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
+using host_test::ProgramRun;
 
 class Workbench : public ::testing::Test {
 protected:
@@ -34,12 +32,7 @@ protected:
     {
         m_folder = host_test::makeTemporaryFolder();
         ASSERT_FALSE(m_folder.empty());
-        ::setenv("VESK_REGISTRY", (m_folder / "registry.ini").c_str(), 1);
-        fs::create_directories(m_folder / "bin");
-        fs::create_directories(m_folder / "lib");
-        fs::copy_file(VESK_WORKBENCH_PATH, m_folder / "bin" / "VeskWorkbench");
-        fs::create_symlink(VESK_HOST_MODULE, m_folder / "lib" / "libVeskHost.so");
-        fs::create_symlink(VESK_OBJSRC_MODULE, m_folder / "lib" / "libVeskObjSrcCapture.so");
+        host_test::installWorkbench(m_folder, false);
         m_config = (m_folder / "host.ini").string();
     }
     void TearDown() override { fs::remove_all(m_folder); }
@@ -49,17 +42,7 @@ protected:
     {
         const std::string limit = limitSeconds > 0 ? "timeout -k 5 " + std::to_string(limitSeconds) + " " : "";
         const std::string command = limit + "'" + (m_folder / "bin" / "VeskWorkbench").string() + "' " + arguments + " 2>&1";
-        ProgramRun result;
-        std::FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buffer[512];
-        std::size_t count = 0;
-        while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.output.append(buffer, count);
-        const int status = ::pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return host_test::runCommand(command);
     }
     void configure(const std::string& importFolder) const
     {

@@ -3,6 +3,7 @@
 // error from the operator's cancel, the control's last word on stderr, the usage without a
 // display, the view reaching the capture dialog, and the unattended shot of --shoot-after.
 #include "host_test/HostFixture.h"
+#include "host_test/WorkbenchInstall.h"
 #include "profile/Profile.h"
 
 #include <gtest/gtest.h>
@@ -21,10 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
+using host_test::ProgramRun;
 
 class WorkbenchUnattended : public ::testing::Test {
 protected:
@@ -32,14 +30,8 @@ protected:
     {
         m_folder = host_test::makeTemporaryFolder();
         ASSERT_FALSE(m_folder.empty());
-        ::setenv("VESK_REGISTRY", (m_folder / "registry.ini").c_str(), 1);
-        fs::create_directories(m_folder / "bin");
-        fs::create_directories(m_folder / "lib");
+        host_test::installWorkbench(m_folder, true);
         fs::create_directories(m_folder / "import");
-        fs::copy_file(VESK_WORKBENCH_PATH, m_folder / "bin" / "VeskWorkbench");
-        fs::create_symlink(VESK_HOST_MODULE, m_folder / "lib" / "libVeskHost.so");
-        fs::create_symlink(VESK_OBJSRC_MODULE, m_folder / "lib" / "libVeskObjSrcCapture.so");
-        fs::create_symlink(VESK_CAPTURE_MODULE, m_folder / "lib" / "libVeskCapture.so");
         m_config = (m_folder / "host.ini").string();
         ASSERT_TRUE(vesk::profile::writeString(m_config, "0", "ImportTempPath", (m_folder / "import").string()));
         // A camera that never presses its own shutter: only the workbench or an operator does.
@@ -58,17 +50,7 @@ protected:
                                     (m_folder / "camera.ini").string() + "' " + environment + " timeout -k 5 " +
                                     std::to_string(limitSeconds) + " '" + (m_folder / "bin" / "VeskWorkbench").string() +
                                     "' " + arguments + " 2>&1";
-        ProgramRun result;
-        std::FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buffer[512];
-        std::size_t count = 0;
-        while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.output.append(buffer, count);
-        const int status = ::pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return host_test::runCommand(command);
     }
     std::string station() const { return "--config '" + m_config + "' --station St1 --single"; }
     static bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -1,5 +1,6 @@
 // Test fixture: a private folder and class registry with the real VeskHost module
-// registered, and a host configuration object whose store file lives in the folder.
+// registered, and a host configuration object whose store file lives in the folder; and what
+// the tests that run programs share.
 #pragma once
 
 #include "automation/Registry.h"
@@ -8,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -20,6 +24,27 @@ inline std::filesystem::path makeTemporaryFolder()
     if (!::mkdtemp(pattern.data()))
         return {};
     return pattern;
+}
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs a shell command (its stderr joined to stdout by the caller) and collects what it prints.
+inline ProgramRun runCommand(const std::string& command)
+{
+    ProgramRun result;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[512];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, count);
+    const int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
 
 class HostFixture : public ::testing::Test {
