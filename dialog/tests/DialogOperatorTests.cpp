@@ -169,6 +169,17 @@ private slots:
             QCOMPARE(fixture.finish(), size_t{0});
         }
         {
+            // The host's limit on an unattended dialog ends it with Cancel's result without the
+            // question, which nobody would answer.
+            DialogFixture fixture;
+            fixture.start();
+            QVERIFY(takeAndAdd(fixture));
+            fixture.dialog().done(kResultCancel);
+            QVERIFY(!fixture.dialog().isVisible());
+            QVERIFY(fixture.prompt.questions.empty());
+            QCOMPARE(fixture.finish(), size_t{0});
+        }
+        {
             DialogFixture fixture;
             fixture.start();
             QTest::mouseClick(fixture.item(2), Qt::LeftButton);

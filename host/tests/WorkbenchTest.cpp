@@ -237,7 +237,7 @@ TEST_F(WorkbenchCapture, DialogWaitingForAnOperatorEndsAfterTheTimeout)
     EXPECT_NE(acquisition.output.find("\nVeskWorkbench: status line: "), std::string::npos) << acquisition.output;
     EXPECT_NE(acquisition.output.find("Object set: 0 object(s)"), std::string::npos) << acquisition.output;
     EXPECT_GE(took, std::chrono::seconds(3));
-    EXPECT_NE(logOf(m_folder / "import").find("DLG OnCancel"), std::string::npos);
+    EXPECT_NE(logOf(m_folder / "import").find("RetryAcquire=0 ReturnCode=0"), std::string::npos);
 }
 
 // Two stations started from one folder at the same moment, each with its own camera and import

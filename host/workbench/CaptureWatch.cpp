@@ -25,6 +25,8 @@ constexpr int kStatusLine = 1082;
 constexpr int kBodyId = 1083;
 constexpr int kModelName = 1084;
 constexpr int kSweepMs = 100;
+// The capture dialog's result for Cancel (and the close box).
+constexpr int kCancelResult = 2;
 
 QWidget* dialogItem(QWidget& dialog, int id)
 {
@@ -100,7 +102,9 @@ void UnattendedLimit::endWaitingDialogs()
               << "VeskWorkbench: status line: " << itemText(*dialog, kStatusLine) << '\n'
               << "VeskWorkbench: reference picture: " << referencePicture(*dialog) << '\n';
     ++m_endedDialogs;
-    dialog->reject();
+    // Ended with Cancel's result, not through Cancel: Cancel asks before discarding added
+    // pictures, and nobody is there to answer.
+    dialog->done(kCancelResult);
 }
 
 UnattendedShutter::UnattendedShutter(std::chrono::seconds wait) : m_wait(wait)
