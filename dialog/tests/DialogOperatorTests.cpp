@@ -112,6 +112,22 @@ private:
     std::filesystem::path m_folder;
 };
 
+// Disconnects the simulated camera when the first download progress reaches the dialog.
+class UnplugOnProgress final : public QObject {
+public:
+    bool unplugged = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!unplugged && event->type() == controls::registeredMessage(controls::message::progressReport)) {
+            unplugged = true;
+            camsdk::sim::disconnect(0);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 size_t hubCallCount(const std::string& function)
 {
     size_t count = 0;
@@ -241,6 +257,37 @@ private slots:
             QCOMPARE(fixture.receiver.received.size(), size_t{1});
             QCOMPARE(fixture.finish(), size_t{0});
         }
+    }
+
+    // Guards against a camera unplugged while its picture comes down leaving the dialog stuck,
+    // a partial file behind, anything handed over that was not added, or handles alive: the
+    // countdown runs and the dialog ends for a reconnect.
+    void cameraUnpluggedDuringADownloadEndsForAReconnect()
+    {
+        DialogFixture fixture;
+        fixture.start(
+            [](camsdk::sim::SimConfig& config) {
+                config.bodies.at(0).shotWidth = 6000;
+                config.bodies.at(0).shotHeight = 4000;
+                config.downloadChunkBytes = 1024;
+            },
+            [](control::CaptureSettings& settings) { settings.ED_DisconnectTimer = 1; });
+        QVERIFY(fixture.waitForLiveViewOnHost());
+        CCameraControlDlg& dialog = fixture.dialog();
+        // Unplugged as the first progress of the download reaches the dialog.
+        UnplugOnProgress unplug;
+        dialog.installEventFilter(&unplug);
+        QTest::mouseClick(fixture.item(1000), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(unplug.unplugged, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 20000);
+        QCOMPARE(dialog.result(), kResultReconnect);
+        dialog.removeEventFilter(&unplug);
+        QVERIFY(fixture.receiver.received.empty());
+        for (const auto& entry : std::filesystem::directory_iterator(fixture.folder)) {
+            QVERIFY2(entry.path().extension() != ".part", entry.path().filename().c_str());
+        }
+        QCOMPARE(fixture.finish(), size_t{0});
+        QCOMPARE(camsdk::sim::invalidReleaseCount(), size_t{0});
     }
 
     // Guards against a new dialog after a reconnect that forgets the pictures added before:
