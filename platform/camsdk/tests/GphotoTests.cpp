@@ -70,13 +70,7 @@ class GphotoTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sim::reset();
-        ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
-        ASSERT_EQ(CamGetCameraList(&m_list), CAM_ERR_OK);
-        int32_t count = 0;
-        ASSERT_EQ(CamGetChildCount(m_list, &count), CAM_ERR_OK);
-        ASSERT_EQ(count, 1) << "the virtual camera is not detected: is the fixture's environment set?";
-        ASSERT_EQ(CamGetChildAtIndex(m_list, 0, &m_camera), CAM_ERR_OK);
+        ASSERT_NO_FATAL_FAILURE(startWithTheOnlyCamera(m_list, m_camera));
     }
     void TearDown() override
     {

@@ -61,13 +61,7 @@ protected:
         ::setenv("VESK_VCAMERA", variant, 1);
         ::setenv("VESK_VCAMERA_TRACE", trace().c_str(), 1);
         ::setenv("VESK_VCAMERA_STALL", stallFile().c_str(), 1);
-        sim::reset();
-        ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
-        ASSERT_EQ(CamGetCameraList(&m_list), CAM_ERR_OK);
-        int32_t count = 0;
-        ASSERT_EQ(CamGetChildCount(m_list, &count), CAM_ERR_OK);
-        ASSERT_EQ(count, 1) << "the virtual camera is not detected: is the fixture's environment set?";
-        ASSERT_EQ(CamGetChildAtIndex(m_list, 0, &m_camera), CAM_ERR_OK);
+        ASSERT_NO_FATAL_FAILURE(startWithTheOnlyCamera(m_list, m_camera));
         ASSERT_EQ(CamSetPropertyEventHandler(m_camera, CAM_PROPERTY_EVENT_ALL, EventRecorder::onProperty,
                                              &m_properties),
                   CAM_ERR_OK);

@@ -105,6 +105,19 @@ inline void startWithFirstCamera(const sim::SimConfig& config, CamCameraListRef&
     ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
 }
 
+// Starts the SDK on whatever back end the environment chose and takes the one camera it lists
+// (the libgphoto2 back end's virtual camera).
+inline void startWithTheOnlyCamera(CamCameraListRef& list, CamCameraRef& camera)
+{
+    sim::reset();
+    ASSERT_EQ(CamInitializeSDK(), CAM_ERR_OK);
+    ASSERT_EQ(CamGetCameraList(&list), CAM_ERR_OK);
+    int32_t count = 0;
+    ASSERT_EQ(CamGetChildCount(list, &count), CAM_ERR_OK);
+    ASSERT_EQ(count, 1) << "the virtual camera is not detected: is the fixture's environment set?";
+    ASSERT_EQ(CamGetChildAtIndex(list, 0, &camera), CAM_ERR_OK);
+}
+
 // Releases the camera and its list and ends the SDK, which must find no handle left alive.
 inline void releaseAndTerminate(CamCameraRef camera, CamCameraListRef list)
 {
