@@ -392,6 +392,7 @@ CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image)
         // The scene runs in a loop (one turn of the ball), its counter with it.
         view.time = frame % kLiveViewLoopFrames;
         view.counter = view.time;
+        view.scene = s.config.scene;
         if (zoom == 5 && coordinates.width > 0 && coordinates.height > 0) {
             view.left = static_cast<double>(zoomRect.point.x) / coordinates.width;
             view.top = static_cast<double>(zoomRect.point.y) / coordinates.height;

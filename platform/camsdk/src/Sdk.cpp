@@ -41,6 +41,7 @@ std::string timestampNow()
 
 struct ShotRequest {
     sim::BodyConfig config;
+    sim::SceneConfig scene;
     uint32_t tv = 0;
     uint32_t av = 0;
     uint32_t iso = 0;
@@ -57,6 +58,7 @@ std::vector<uint8_t> renderShot(const ShotRequest& request)
     }
     view.time = request.number * 7;
     view.counter = request.number;
+    view.scene = request.scene;
     const auto rgb = renderScene(config.shotWidth, config.shotHeight, view);
     const auto jpeg = encodeJpeg(rgb, config.shotWidth, config.shotHeight, config.shotQuality);
     if (jpeg.empty()) {
@@ -223,6 +225,7 @@ void takePicture(std::unique_lock<std::mutex>& lock, int bodyIndex, bool withAut
     }
     ShotRequest request;
     request.config = body->config();
+    request.scene = s.config.scene;
     request.tv = body->value(CAM_PROP_TV);
     request.av = body->value(CAM_PROP_AV);
     request.iso = body->value(CAM_PROP_ISO_SPEED);

@@ -42,12 +42,25 @@ struct BodyConfig {
     std::map<CamPropertyID, PropertySetting> properties; // filled with defaults by makeDefaultBody
 };
 
+// What the simulated sensor sees of the person, so that a picture's truth is known: where the
+// face is and how large, whether there is one, how sharp and how bright the picture is.
+// Fractions are of the sensor's height (sizes and vertical places) and width (horizontal place).
+struct SceneConfig {
+    bool facePresent = true;
+    double faceCentreX = 0.5;    // centre of the face, share of the width from the left
+    double faceCentreY = 0.45;   // centre of the face, share of the height from the top
+    double faceHeight = 0.34;    // chin to hairline, share of the height
+    double blur = 0.0;           // blur radius, share of the height (0 = sharp)
+    double exposure = 1.0;       // brightness factor of the whole scene (1 = as lit)
+};
+
 struct SimConfig {
     std::vector<BodyConfig> bodies;
     int propertyEventDelayMs = 10;   // delay between a write and its 0x101 event
     int downloadChunkBytes = 64 * 1024; // one progress call per chunk
     int autofocusDelayMs = 100;      // live-view autofocus: time until the selected point is in focus
     std::string imageFilePrefix = "IMG_"; // shots are named IMG_0001.JPG, IMG_0002.JPG, ...
+    SceneConfig scene;
 };
 
 // A body with every property the system reads or writes and realistic allowed lists.
