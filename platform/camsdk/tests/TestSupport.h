@@ -59,6 +59,13 @@ public:
         return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                   [&] { return m_events.size() >= count; });
     }
+    // Waits until `holds` is true of the events recorded so far.
+    template <typename Predicate>
+    bool waitUntil(Predicate holds, int timeoutMs = 5000)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return holds(m_events); });
+    }
 
 private:
     void add(const Event& event)
