@@ -7,7 +7,7 @@
 #include <automation/Dispatch.h>
 #include <automation/Registry.h>
 #include <camsdk/Simulator.h>
-#include <host/HostClasses.h>
+#include <hostapi/HostClasses.h>
 #include <profile/Profile.h>
 
 #include <QAbstractButton>

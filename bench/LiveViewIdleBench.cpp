@@ -12,7 +12,7 @@
 #include <camera/Observable.h>
 #include <camsdk/CamSdk.h>
 #include <camsdk/Simulator.h>
-#include <control/LogFile.h>
+#include <config/LogFile.h>
 #include <controls/EvfPictureBox.h>
 
 #include <turbojpeg.h>

@@ -2,7 +2,7 @@
 #include "adapter/ImageImport.h"
 
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 #include "hosting/Prompt.h"
 
 #include <array>

@@ -3,8 +3,8 @@
 //
 // Threading: test thread only.
 #include "adapter/AdapterConfig.h"
-#include "control/DialogConfig.h"
-#include "control/LogFile.h"
+#include "config/DialogConfig.h"
+#include "config/LogFile.h"
 #include "hosting/HostSettings.h"
 
 #include "hosting_test/RecordingPrompt.h"

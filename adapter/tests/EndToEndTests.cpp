@@ -8,8 +8,8 @@
 #include <camsdk/Simulator.h>
 #include <capture_test/CaptureTestSupport.h>
 #include <capture_test/ObjectSets.h>
-#include <host/HostClasses.h>
-#include <host/ObjectSource.h>
+#include <hostapi/HostClasses.h>
+#include <hostapi/ObjectSource.h>
 #include <profile/Profile.h>
 
 #include <QTest>

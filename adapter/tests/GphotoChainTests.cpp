@@ -9,8 +9,8 @@
 #include <automation/Registry.h>
 #include <capture_test/CaptureTestSupport.h>
 #include <capture_test/ObjectSets.h>
-#include <host/HostClasses.h>
-#include <host/ObjectSource.h>
+#include <hostapi/HostClasses.h>
+#include <hostapi/ObjectSource.h>
 #include <profile/Profile.h>
 
 #include <exiv2/exiv2.hpp>

@@ -7,8 +7,8 @@
 #include "adapter/ObjSrcCaptureIds.h"
 #include "automation/Events.h"
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
-#include "host/ObjectSource.h"
+#include "hostapi/HostClasses.h"
+#include "hostapi/ObjectSource.h"
 #include "hosting_test/RecordingPrompt.h"
 #include "profile/Profile.h"
 

@@ -1,5 +1,5 @@
 // Defaults of the capture dialog's settings.
-#include "control/CaptureSettings.h"
+#include "config/CaptureSettings.h"
 
 namespace control {
 

@@ -1,9 +1,9 @@
 // The control's configuration reader.
-#include "control/ControlConfig.h"
+#include "config/ControlConfig.h"
 
-#include "control/HostSettings.h"
-#include "control/LogFile.h"
-#include "control/Prompt.h"
+#include "config/HostSettings.h"
+#include "config/LogFile.h"
+#include "config/Prompt.h"
 
 namespace control {
 

@@ -1,9 +1,9 @@
 // The capture dialog's configuration reader.
-#include "control/DialogConfig.h"
+#include "config/DialogConfig.h"
 
-#include "control/HostSettings.h"
-#include "control/LogFile.h"
-#include "control/Prompt.h"
+#include "config/HostSettings.h"
+#include "config/LogFile.h"
+#include "config/Prompt.h"
 #include "profile/Profile.h"
 
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // The control's host-settings reader: logs a missing SettingsReader class.
-#include "control/HostSettings.h"
+#include "config/HostSettings.h"
 
-#include "control/LogFile.h"
+#include "config/LogFile.h"
 
 namespace control {
 

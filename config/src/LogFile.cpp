@@ -1,6 +1,6 @@
 // The diagnostic log writer: format, level filter, and an open-append-close per line that
 // never truncates the file and never blocks on anything but a regular file.
-#include "control/LogFile.h"
+#include "config/LogFile.h"
 
 #include <cerrno>
 #include <cstdio>

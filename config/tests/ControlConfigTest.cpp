@@ -1,6 +1,6 @@
 // The control's configuration reader against a real host store through the host module.
-#include "control/ControlConfig.h"
-#include "control/LogFile.h"
+#include "config/ControlConfig.h"
+#include "config/LogFile.h"
 
 #include "hosting_test/RecordingPrompt.h"
 #include "host_test/HostFixture.h"

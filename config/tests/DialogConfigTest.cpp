@@ -1,7 +1,7 @@
 // The capture dialog's configuration reader: settings-file location, the value rules of the
 // host keys, and the error path, against a real host store through the host module.
-#include "control/DialogConfig.h"
-#include "control/LogFile.h"
+#include "config/DialogConfig.h"
+#include "config/LogFile.h"
 
 #include "hosting_test/RecordingPrompt.h"
 #include "host_test/HostFixture.h"

@@ -1,6 +1,6 @@
 // The diagnostic log under hostile conditions: a process at its descriptor limit and a FIFO at
 // the log path. Each case runs in a forked child so that a hang ends as a failure.
-#include "control/LogFile.h"
+#include "config/LogFile.h"
 
 #include "host_test/HostFixture.h"
 

@@ -1,5 +1,5 @@
 // The diagnostic log: exact line layout, level filter, path rule and concurrent writers.
-#include "control/LogFile.h"
+#include "config/LogFile.h"
 
 #include "host_test/HostFixture.h"
 

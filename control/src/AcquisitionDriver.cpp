@@ -8,8 +8,8 @@
 #include "control/VeskCaptureCtrl.h"
 
 #include "DownloadFolder.h"
-#include "control/ControlConfig.h"
-#include "control/LogFile.h"
+#include "config/ControlConfig.h"
+#include "config/LogFile.h"
 
 #include <camera/CameraController.h>
 #include <camera/CameraModel.h>

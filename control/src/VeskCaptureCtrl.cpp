@@ -5,7 +5,7 @@
 #include "control/VeskCaptureCtrl.h"
 
 #include "DownloadFolder.h"
-#include "control/LogFile.h"
+#include "config/LogFile.h"
 
 #include <dialog/AddImageMessage.h>
 

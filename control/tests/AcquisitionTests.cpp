@@ -8,7 +8,7 @@
 #include <capture_test/CaptureTestSupport.h>
 #include <control/VeskCaptureCtrl.h>
 #include <control/VeskCaptureTypes.h>
-#include <host/HostClasses.h>
+#include <hostapi/HostClasses.h>
 #include <hosting/ConnectionPoints.h>
 #include <hosting/ControlWindow.h>
 #include <hosting/Prompt.h>

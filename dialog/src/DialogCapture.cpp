@@ -8,7 +8,7 @@
 #include "dialog/AddImageMessage.h"
 #include "dialog/CameraControlDlg.h"
 
-#include <control/LogFile.h>
+#include <config/LogFile.h>
 #include <controls/EvfPictureBox.h>
 #include <controls/RoundButton.h>
 #include <hosting/Prompt.h>

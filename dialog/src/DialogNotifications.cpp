@@ -9,7 +9,7 @@
 #include "dialog/CameraControlDlg.h"
 
 #include <camera/ErrorText.h>
-#include <control/LogFile.h>
+#include <config/LogFile.h>
 #include <controls/EvfPictureBox.h>
 #include <controls/RoundButton.h>
 #include <controls/SettingComboBoxes.h>

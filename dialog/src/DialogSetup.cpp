@@ -7,8 +7,8 @@
 #include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
-#include <control/DialogConfig.h>
-#include <control/LogFile.h>
+#include <config/DialogConfig.h>
+#include <config/LogFile.h>
 #include <controls/ActionButtons.h>
 #include <controls/EvfPictureBox.h>
 #include <controls/RoundButton.h>

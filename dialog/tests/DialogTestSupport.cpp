@@ -4,7 +4,7 @@
 #include "dialog/AddImageMessage.h"
 
 #include <camera/EventHandlers.h>
-#include <control/LogFile.h>
+#include <config/LogFile.h>
 
 #include <exiv2/exiv2.hpp>
 

@@ -1,7 +1,7 @@
 // The host's configuration object: the path of its store file, and writing a value into it.
 #include "HostObjects.h"
 
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 #include "profile/Profile.h"
 
 namespace host {

@@ -2,7 +2,7 @@
 #include "HostObjects.h"
 
 #include "automation/ModuleExports.h"
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 
 #include <array>
 

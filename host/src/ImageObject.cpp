@@ -1,7 +1,7 @@
 // The host's image object: the nine properties an object source sets on each image.
 #include "HostObjects.h"
 
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 
 namespace host {
 

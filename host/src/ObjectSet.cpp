@@ -1,7 +1,7 @@
 // The host's object set: objects added by an object source, counted and listed.
 #include "HostObjects.h"
 
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 
 namespace host {
 

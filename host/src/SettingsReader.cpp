@@ -2,7 +2,8 @@
 // configuration object names, with fault injection for the callers' error paths.
 #include "HostObjects.h"
 
-#include "host/HostClasses.h"
+#include "host/HostFaults.h"
+#include "hostapi/HostClasses.h"
 #include "profile/Profile.h"
 
 #include <cstdlib>

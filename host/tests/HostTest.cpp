@@ -1,5 +1,5 @@
 // The host's classes driven through the class registry, as clients and plug-ins use them.
-#include "host/ObjectSource.h"
+#include "hostapi/ObjectSource.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // the control's status line, which names the failed attempt, readable.
 #include <automation/Registry.h>
 #include <camsdk/Simulator.h>
-#include <host/HostClasses.h>
-#include <host/ObjectSource.h>
+#include <hostapi/HostClasses.h>
+#include <hostapi/ObjectSource.h>
 #include <hosting/MessageBoxPrompt.h>
 #include <profile/Profile.h>
 

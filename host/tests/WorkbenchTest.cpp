@@ -1,7 +1,7 @@
 // VeskWorkbench run as a user runs it, from a private install (bin/ and lib/) that holds the
 // host module and the object source but no capture control, with a private class registry.
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 #include "host_test/HostFixture.h"
 #include "host_test/WorkbenchInstall.h"
 #include "profile/Profile.h"

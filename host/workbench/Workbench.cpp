@@ -11,8 +11,8 @@
 #include "CommandLine.h"
 
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
-#include "host/ObjectSource.h"
+#include "hostapi/HostClasses.h"
+#include "hostapi/ObjectSource.h"
 #include "hosting/MessageBoxPrompt.h"
 #include "hosting/Prompt.h"
 

@@ -2,7 +2,7 @@
 #include "hosting/HostSettings.h"
 
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 // Threading: created and called on the host's user-interface thread.
 #pragma once
 
-#include "host/ObjectSource.h"
+#include "hostapi/ObjectSource.h"
 
 #include <cstdint>
 #include <memory>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "automation/Variant.h"
-#include "control/CaptureSettings.h"
+#include "config/CaptureSettings.h"
 
 #include <string>
 #include <string_view>

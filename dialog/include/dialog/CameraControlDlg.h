@@ -7,7 +7,7 @@
 // SDK's); it copies what it needs into a posted event and touches nothing else.
 #pragma once
 
-#include "control/CaptureSettings.h"
+#include "config/CaptureSettings.h"
 #include "dialog/DialogTimings.h"
 #include "panner/PtHubApi.h"
 

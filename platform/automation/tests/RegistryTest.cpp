@@ -1,7 +1,7 @@
 // The class registry file and object creation through the real VeskHost module.
 #include "automation/Registry.h"
 #include "automation_test/ErrorCode.h"
-#include "host/HostClasses.h"
+#include "hostapi/HostClasses.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>

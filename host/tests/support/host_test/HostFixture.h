@@ -4,7 +4,8 @@
 #pragma once
 
 #include "automation/Registry.h"
-#include "host/HostClasses.h"
+#include "host/HostFaults.h"
+#include "hostapi/HostClasses.h"
 #include "profile/Profile.h"
 
 #include <gtest/gtest.h>
