@@ -1,7 +1,6 @@
 // The class registry file and object creation through the real VeskHost module.
 #include "automation/Registry.h"
 #include "automation_test/ErrorCode.h"
-#include "hostapi/HostClasses.h"
 #include "host_test/HostFixture.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +19,13 @@ namespace {
 
 using namespace automation;
 using automation_test::codeOf;
+
+// The host module's settings reader and object set, as the registry records them: the
+// identifiers are written out so that the registry is tested without the host's headers.
+constexpr const char* kSettingsReaderProgId = "VeskHost.SettingsReader";
+constexpr const char* kSettingsReaderClassId = "{5B0F1C2A-7E43-4D8B-9A61-2C3E4F5A6B02}";
+constexpr const char* kObjectSetClassId = "{5B0F1C2A-7E43-4D8B-9A61-2C3E4F5A6B03}";
+constexpr DispId kGetSettingDispId = 0x60030002;
 
 class Registry : public ::testing::Test {
 protected:
@@ -78,21 +84,21 @@ TEST_F(Registry, RoundTripWithTheHostModule)
     ASSERT_EQ(registerModule(VESK_HOST_MODULE), S_OK);
     ASSERT_TRUE(std::filesystem::exists(registry));
 
-    const std::optional<ClassEntry> entry = findClass(host::kSettingsReaderProgId);
+    const std::optional<ClassEntry> entry = findClass(kSettingsReaderProgId);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->classId, host::kSettingsReaderClassId);
+    EXPECT_EQ(entry->classId, kSettingsReaderClassId);
     EXPECT_EQ(entry->modulePath, std::filesystem::canonical(VESK_HOST_MODULE).string());
     const DispatchPtr byProgId = createObject("vesk" "host.settingsreader");
     ASSERT_TRUE(byProgId);
-    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), host::kGetSettingDispId);
-    EXPECT_TRUE(createObject(host::kObjectSetClassId));
+    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), kGetSettingDispId);
+    EXPECT_TRUE(createObject(kObjectSetClassId));
 
     ASSERT_EQ(unregisterModule(VESK_HOST_MODULE), S_OK);
-    EXPECT_FALSE(findClass(host::kSettingsReaderProgId));
-    EXPECT_EQ(codeOf([] { createObject(host::kSettingsReaderProgId); }), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(codeOf([] { createObject(host::kSettingsReaderClassId); }), REGDB_E_CLASSNOTREG);
+    EXPECT_FALSE(findClass(kSettingsReaderProgId));
+    EXPECT_EQ(codeOf([] { createObject(kSettingsReaderProgId); }), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(codeOf([] { createObject(kSettingsReaderClassId); }), REGDB_E_CLASSNOTREG);
     // Objects created before unregistering keep working: the module stays loaded.
-    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), host::kGetSettingDispId);
+    EXPECT_EQ(byProgId->getIdsOfNames("GetSetting"), kGetSettingDispId);
 }
 
 // Unregistering one module must not touch the rest of the registry.
