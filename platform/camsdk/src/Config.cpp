@@ -5,6 +5,8 @@
 #include "profile/Profile.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,6 +79,58 @@ void readInt(const vesk::profile::ProfileDocument& document, const std::string& 
         return;
     }
     target = static_cast<int>(*number);
+}
+
+// A decimal number such as 0.45 or 3, read the same whatever the process's locale.
+std::optional<double> parseDecimal(const std::string& text)
+{
+    const std::string trimmed = trim(text);
+    double value = 0.0;
+    const char* end = trimmed.data() + trimmed.size();
+    const auto [stop, error] = std::from_chars(trimmed.data(), end, value, std::chars_format::fixed);
+    if (trimmed.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Reads a decimal key into `target` when present and within [minimum, maximum].
+void readDecimal(const vesk::profile::ProfileDocument& document, const std::string& path,
+                 const std::string& section, const std::string& key, double minimum, double maximum,
+                 double& target)
+{
+    const auto text = document.value(section, key);
+    if (!text) {
+        return;
+    }
+    const auto number = parseDecimal(*text);
+    if (!number || *number < minimum || *number > maximum) {
+        warn(path, section, key, *text);
+        return;
+    }
+    target = *number;
+}
+
+void readScene(const vesk::profile::ProfileDocument& document, const std::string& path, SceneConfig& scene)
+{
+    const std::string section = "Scene";
+    if (const auto text = document.value(section, "FacePresent")) {
+        // Y or N (also Yes/No, True/False, 1/0); anything else keeps the default.
+        const std::string flag = trim(*text);
+        if (parseFlag(flag)) {
+            scene.facePresent = true;
+        } else if (vesk::profile::equalsIgnoreCase(flag, "N") || vesk::profile::equalsIgnoreCase(flag, "NO") ||
+                   vesk::profile::equalsIgnoreCase(flag, "FALSE") || flag == "0") {
+            scene.facePresent = false;
+        } else {
+            warn(path, section, "FacePresent", *text);
+        }
+    }
+    readDecimal(document, path, section, "FaceCentreX", 0.0, 1.0, scene.faceCentreX);
+    readDecimal(document, path, section, "FaceCentreY", 0.0, 1.0, scene.faceCentreY);
+    readDecimal(document, path, section, "FaceHeight", 0.05, 1.5, scene.faceHeight);
+    readDecimal(document, path, section, "Blur", 0.0, 0.1, scene.blur);
+    readDecimal(document, path, section, "Exposure", 0.05, 10.0, scene.exposure);
 }
 
 void readProperties(const vesk::profile::ProfileDocument& document, const std::string& path,
@@ -194,6 +248,7 @@ SimConfig loadConfigFile(const std::string& path)
     }
     int bodyCount = 1;
     readInt(document, path, simulator, "Bodies", 0, 16, bodyCount);
+    readScene(document, path, config.scene);
 
     for (int index = 1; index <= bodyCount; ++index) {
         BodyConfig body = makeDefaultBody();
