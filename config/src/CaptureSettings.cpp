@@ -39,6 +39,7 @@ void CaptureSettings::SetDefaults()
     ED_OkLabel = "&Ok";
     ED_CancelLabel = "Cancel";
     ED_DisconnectTimer = 10;
+    portraitChecks = portrait::PortraitConfig();
 
     CC_PanTabVisible = false;
     CC_PannerDevice.clear();

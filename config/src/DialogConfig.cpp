@@ -154,6 +154,7 @@ void readHostKeys(CaptureSettings& settings, automation::Variant& config, std::s
     applyText(get("ED_CancelLabel"), settings.ED_CancelLabel);
     applyNumber(get("ED_DisconnectTimer"), settings.ED_DisconnectTimer);
     settings.ED_DisconnectTimer = std::min(settings.ED_DisconnectTimer, kDisconnectTimerMax);
+    settings.portraitChecks = portrait::readPortraitConfig(get);
 }
 
 } // namespace

@@ -379,6 +379,41 @@ TEST_F(DialogConfig, EachRunStartsFromTheDefaults)
     EXPECT_FALSE(m_settings.OSAutoAccept);
 }
 
+// Guards against the portrait-check keys being read from the wrong group or not at all, and
+// against one station's checks leaking into the next reading: the station's own PC_* keys
+// reach the settings, those of the system group or of another station do not.
+TEST_F(DialogConfig, PortraitKeysOfTheStationGroupReachTheSettings)
+{
+    const auto setAll = [&](const char* group, const char* enabled, const char* views, const char* height) {
+        setSetting(group, "PC_Enabled", enabled);
+        setSetting(group, "PC_AskBeforeAdd", enabled);
+        setSetting(group, "PC_Views", views);
+        setSetting(group, "PC_FaceHeightMin", height);
+        setSetting(group, "PC_MinBytesPerPixel", "0.5");
+    };
+    setAll("0", "Y", "Other", "11");
+    setAll("St2", "Y", "SMT", "22");
+    ASSERT_EQ(run(), 0);
+    const portrait::PortraitConfig defaults;
+    EXPECT_FALSE(m_settings.portraitChecks.enabled);
+    EXPECT_FALSE(m_settings.portraitChecks.askBeforeAdd);
+    EXPECT_EQ(m_settings.portraitChecks.views, defaults.views);
+    EXPECT_EQ(m_settings.portraitChecks.limits.faceHeightMin, defaults.limits.faceHeightMin);
+    EXPECT_EQ(m_settings.portraitChecks.limits.minBytesPerPixel, 0.0);
+
+    setAll("St1", "yes", "FaceFront, FaceSide", "33");
+    ASSERT_EQ(run(), 0);
+    EXPECT_TRUE(m_settings.portraitChecks.enabled);
+    EXPECT_TRUE(m_settings.portraitChecks.askBeforeAdd);
+    EXPECT_EQ(m_settings.portraitChecks.views, (std::vector<std::string>{"FaceFront", "FaceSide"}));
+    EXPECT_EQ(m_settings.portraitChecks.limits.faceHeightMin, 33.0);
+    EXPECT_EQ(m_settings.portraitChecks.limits.minBytesPerPixel, 0.5);
+
+    ASSERT_EQ(ProcessConfig(m_settings, config(), "St3", m_environment), 0);
+    EXPECT_FALSE(m_settings.portraitChecks.enabled);
+    EXPECT_EQ(m_settings.portraitChecks.limits.faceHeightMin, defaults.limits.faceHeightMin);
+}
+
 // Guards against "/" becoming the import folder (pictures, photo-count file) when the host
 // has the key but no value.
 TEST_F(DialogConfig, EmptyImportFolderIsTheDefault)

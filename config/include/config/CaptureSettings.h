@@ -3,6 +3,8 @@
 // Threading: owned by the dialog, used on the user-interface thread.
 #pragma once
 
+#include <portrait/PortraitCheck.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -63,6 +65,8 @@ struct CaptureSettings {
     std::string ED_OkLabel;
     std::string ED_CancelLabel;
     int32_t ED_DisconnectTimer = 0;
+    // The station's portrait checks (PC_* keys); off unless the station turns them on.
+    portrait::PortraitConfig portraitChecks;
 
     // Settings file keys (the two labels above are also read from it).
     bool CC_PanTabVisible = false;
