@@ -126,6 +126,30 @@ TEST_F(Workbench, DemonstrationFilesOnePictureAndListsIt)
     EXPECT_GT(fs::file_size(m_folder / "captures" / "import" / "1.jpg"), 10000u);
 }
 
+// An installed tree keeps the modules in the package's private folder lib/vesk: guards against
+// the workbench missing them there (and registering nothing) or preferring a stale ../lib.
+TEST_F(Workbench, RegistersTheModulesOfAnInstalledTreeFromLibVesk)
+{
+    const fs::path installed = m_folder / "lib" / "vesk";
+    fs::create_directories(installed);
+    for (const char* module : {"libVeskHost.so", "libVeskObjSrcCapture.so"})
+        fs::rename(m_folder / "lib" / module, installed / module);
+    fs::create_symlink(VESK_CAPTURE_MODULE, installed / "libVeskCapture.so");
+    configure((m_folder / "missing").string());
+    const ProgramRun acquisition = run(acquireArguments() + " --single");
+    EXPECT_EQ(acquisition.exitCode, 2) << acquisition.output;
+    EXPECT_EQ(acquisition.output.find("is not there"), std::string::npos) << acquisition.output;
+    const auto control = automation::findClass("VeskCapture.VeskCaptureCtrl.1");
+    ASSERT_TRUE(control);
+    EXPECT_EQ(control->modulePath, fs::canonical(VESK_CAPTURE_MODULE).string());
+
+    const ProgramRun unregister = run("--unregister");
+    EXPECT_EQ(unregister.exitCode, 0) << unregister.output;
+    EXPECT_NE(unregister.output.find("unregistered " + (installed / "libVeskCapture.so").string()), std::string::npos)
+        << unregister.output;
+    EXPECT_FALSE(automation::findClass(kObjSrcCaptureProgId));
+}
+
 TEST_F(Workbench, CommandLineMistakesExitWithOne)
 {
     const ProgramRun nothing = run("");

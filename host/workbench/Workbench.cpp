@@ -61,12 +61,18 @@ const std::vector<ModuleFile>& moduleFiles()
     return modules;
 }
 
-// ../lib beside the program.
+// The modules' folder beside the program: ../lib/vesk in an installed tree (the package's
+// private library folder), else ../lib as in the build tree. The installed folder counts only
+// when it holds the host module, so a build tree keeps reporting its own ../lib.
 fs::path libraryFolder()
 {
     std::error_code error;
     const fs::path program = fs::canonical("/proc/self/exe", error);
-    return (error ? fs::current_path() : program.parent_path()).parent_path() / "lib";
+    const fs::path libraries = (error ? fs::current_path() : program.parent_path()).parent_path() / "lib";
+    const fs::path installed = libraries / "vesk";
+    if (fs::exists(installed / moduleFiles().front().fileName, error))
+        return installed;
+    return libraries;
 }
 
 std::string hex(automation::HResult code)
