@@ -24,8 +24,18 @@ namespace portrait {
 namespace {
 
 // Faces are searched on a grey copy this many rows high (smaller pictures are searched as
-// they are): a 1200x800 picture is searched at 540x360, a few milliseconds.
-constexpr int kDetectionHeight = 360;
+// they are): a 1200x800 picture is searched at 480x320.
+constexpr int kDetectionHeight = 320;
+// The search runs twice: a coarse pass over the whole copy in steps of 20% in size finds the
+// candidates, and a fine pass in steps of 5% around each candidate (sizes within 30% of it)
+// confirms it with more neighbours and pins its size down, so the face height is measured
+// finely for a third less work than a fine search everywhere.
+constexpr double kCoarseStep = 1.2;
+constexpr int kCoarseNeighbours = 3;
+constexpr double kFineStep = 1.05;
+constexpr int kFineNeighbours = 4;
+constexpr double kFineSizeRange = 1.3;
+constexpr double kFineMargin = 0.4;
 // The smallest face searched for is a fifth of the smallest face wanted, so that a face far
 // too small is still found and reported as too small (a person photographed whole); but never
 // below this share of the searched height, where the search would slow down for faces no
@@ -103,6 +113,7 @@ struct PortraitChecker::Detectors {
     cv::CascadeClassifier eyes;
 
     std::vector<Candidate> findFaces(const cv::Mat& grey, const PortraitLimits& limits);
+    std::optional<cv::Rect> refine(const cv::Mat& searched, const cv::Rect& coarse);
     std::optional<double> findEyeRow(const cv::Mat& grey, const cv::Rect& face);
 };
 
@@ -146,8 +157,14 @@ std::vector<Candidate> PortraitChecker::Detectors::findFaces(const cv::Mat& grey
     cv::equalizeHist(small, equalized);
     const double smallestShare = std::max(kSmallestFaceReach * limits.faceHeightMin / 100.0, kSmallestFaceShare);
     const int smallest = std::max(kFaceCascadeWindow, static_cast<int>(smallestShare * small.rows));
+    std::vector<cv::Rect> coarse;
+    faces.detectMultiScale(equalized, coarse, kCoarseStep, kCoarseNeighbours, 0, cv::Size(smallest, smallest));
     std::vector<cv::Rect> found;
-    faces.detectMultiScale(equalized, found, 1.1, 4, 0, cv::Size(smallest, smallest));
+    for (const cv::Rect& box : coarse) {
+        if (const auto fine = refine(equalized, box)) {
+            found.push_back(*fine);
+        }
+    }
 
     std::vector<Candidate> candidates;
     for (const cv::Rect& box : found) {
@@ -168,6 +185,33 @@ std::vector<Candidate> PortraitChecker::Detectors::findFaces(const cv::Mat& grey
         }
     }
     return withoutNested(std::move(candidates));
+}
+
+// The fine pass around one coarse candidate: the face found there whose centre is nearest the
+// candidate's, or none when the fine pass does not confirm it.
+std::optional<cv::Rect> PortraitChecker::Detectors::refine(const cv::Mat& searched, const cv::Rect& coarse)
+{
+    const int marginX = static_cast<int>(coarse.width * kFineMargin);
+    const int marginY = static_cast<int>(coarse.height * kFineMargin);
+    const cv::Rect around = cv::Rect(coarse.x - marginX, coarse.y - marginY, coarse.width + 2 * marginX,
+                                     coarse.height + 2 * marginY)
+        & cv::Rect(0, 0, searched.cols, searched.rows);
+    const int smallest = std::max(kFaceCascadeWindow, static_cast<int>(coarse.width / kFineSizeRange));
+    const int largest = std::max(smallest, static_cast<int>(coarse.width * kFineSizeRange));
+    std::vector<cv::Rect> found;
+    faces.detectMultiScale(searched(around), found, kFineStep, kFineNeighbours, 0, cv::Size(smallest, smallest),
+                           cv::Size(largest, largest));
+    const cv::Point2d centre(coarse.x + coarse.width / 2.0 - around.x, coarse.y + coarse.height / 2.0 - around.y);
+    std::optional<cv::Rect> nearest;
+    double nearestDistance = 0.0;
+    for (const cv::Rect& box : found) {
+        const double distance = cv::norm(cv::Point2d(box.x + box.width / 2.0, box.y + box.height / 2.0) - centre);
+        if (!nearest || distance < nearestDistance) {
+            nearest = box + around.tl();
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
 }
 
 // The eye line: the mean row of the largest eye found left of the face's middle and the

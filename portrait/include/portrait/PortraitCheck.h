@@ -23,8 +23,8 @@ struct PortraitLimits {
     double eyeLineMin = 30.0;         // eye line, % of the picture height from the top
     double eyeLineMax = 50.0;
     // Variance of the Laplacian of the grey face box scaled to 200 rows. Calibrated on the
-    // simulated camera's face at 800 rows: sharp 240-330, blur radius 0.4% of the height 27-92,
-    // 0.8% 9-31.
+    // simulated camera's face at 800 rows: sharp 250-330, blur radius 0.2% of the height 67-178,
+    // 0.4% 28-95, 0.8% 10-30.
     double sharpnessMin = 60.0;
     double brightnessMin = 80.0;      // mean brightness of the face box
     double brightnessMax = 200.0;
@@ -75,6 +75,10 @@ struct Rectangle {
 // One measurement against its limit. `text` reads as the operator is told it, e.g.
 // "face too small (48% of height, 50-80% wanted)" for a failure, or
 // "face height 62% of height (50-80%)" for a pass.
+// Limits that have no upper end (sharpness, picture size, compression) carry an infinite
+// `high`; those without a lower end (centre offset, clipping) a `low` of 0. A picture size
+// finding holds the width and minimum width, or the height and minimum height when only the
+// height falls short; its text names both.
 struct Finding {
     Check check = Check::FaceCount;
     bool passed = false;
@@ -95,7 +99,8 @@ struct PortraitReport {
 };
 
 // The processed picture as it will be saved: 8-bit pixels, rows `stride` bytes apart,
-// 1 (grey), 3 (B, G, R) or 4 (B, G, R, A) channels.
+// 1 (grey), 3 (B, G, R) or 4 (B, G, R, A) channels. check() throws std::invalid_argument for a
+// view that does not describe such a picture (no pixels, no size, rows shorter than a line).
 struct PictureView {
     const uint8_t* pixels = nullptr;
     int width = 0;
