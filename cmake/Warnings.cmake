@@ -7,8 +7,9 @@ target_compile_definitions(vesk_warnings INTERFACE
 
 # GCC 12's flow-based warnings misfire in optimised builds: after inlining the standard
 # library's string and buffer code it reports overlaps, overflows and uninitialised reads on
-# paths that cannot run (e.g. "text" + std::string in Profile.cpp, snprintf into fixed buffers
-# in LogFile.cpp). Debug builds keep them as errors; optimised builds still show them.
+# paths that cannot run (a string literal assigned or prepended to a std::string in Profile.cpp
+# and CaptureSettings.cpp; snprintf into a buffer sized by a first snprintf in LogFile.cpp).
+# Debug builds keep them as errors; optimised builds still show them.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(vesk_warnings INTERFACE
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-Wno-error=restrict -Wno-error=format-truncation
