@@ -42,6 +42,7 @@ void CCameraControlDlg::OnTakePicture()
         if (m_preview) {
             m_preview->SetImageHandle(0);
         }
+        ForgetPortraitCheck();
         if (m_model && m_model->propertyDesc(CAM_PROP_EVF_AF_MODE).numElements > 0) {
             fireAction("evfAfOff", nullptr);
         }
@@ -72,12 +73,17 @@ void CCameraControlDlg::OnDownloadComplete(const std::string& fileName)
         SetStatusMsg("Loading image", true);
         SetProgress(0);
         Log("DLG OnDownloadComplete", fileName, 4);
+        ForgetPortraitCheck();
         if (!fileName.empty() && m_preview) {
             ready = ProcessDownloadedFile(fileName);
         }
         SetStatusMsg("", false);
         m_progress->setValue(0);
         m_progress->hide();
+    }
+    if (ready) {
+        // Checked once it is on screen, off this thread.
+        SchedulePortraitCheck();
     }
     // Only a picture that could be processed is accepted by itself. Accepting it means adding
     // it: in multi-image mode OK would otherwise ask whether to save it, and a station running
@@ -186,13 +192,15 @@ bool CCameraControlDlg::SaveAndHandOver()
     m_progress->setValue(0);
     m_progress->hide();
     // A failed save hands nothing over: the host would otherwise file whatever older file lies
-    // at that path. The picture stays ready for another try.
-    if (saved) {
+    // at that path. The picture stays ready for another try, as it does when the operator
+    // keeps back a picture that failed its portrait checks.
+    const bool handOver = saved && (!m_imageReady || ConfirmPortraitBeforeHandOver());
+    if (handOver) {
         SendAddImage();
     }
     UpdateControls();
     Log("DLG AddImage", logText, 4);
-    return saved;
+    return handOver;
 }
 
 bool CCameraControlDlg::SendAddImage()

@@ -98,6 +98,9 @@ bool CCameraControlDlg::event(QEvent* event)
         }
         return true;
     }
+    if (HandlePortraitEvent(event)) {
+        return true;
+    }
     const auto* message = dynamic_cast<DialogMessage*>(event);
     if (!message) {
         return QDialog::event(event);

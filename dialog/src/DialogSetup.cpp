@@ -4,6 +4,7 @@
 //
 // Threading: UI thread.
 #include "DialogTemplate.h"
+#include "PortraitCheckRunner.h"
 #include <hosting/WaitCursor.h>
 #include "dialog/CameraControlDlg.h"
 
@@ -62,6 +63,8 @@ CCameraControlDlg::CCameraControlDlg(QWidget* parent) : QDialog(parent)
 
 CCameraControlDlg::~CCameraControlDlg()
 {
+    // The check under way finishes first; no outcome is delivered after this.
+    m_portraitRunner.reset();
     // No notification may reach a dialog on its way out, nor an event posted to it.
     if (m_model) {
         m_model->removeObserver(this);
@@ -192,6 +195,7 @@ void CCameraControlDlg::OnInitDialog()
     m_fullFrame->setChecked(true);
 
     LoadReferenceImage();
+    SetUpPortraitChecks();
     if (m_controller) {
         m_controller->run();
     }
@@ -376,6 +380,24 @@ void CCameraControlDlg::SetErrorMsg(const char* text, bool show)
     // Line breaks are written as the log and the design have them, "\r\n".
     m_message->setText(text ? QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) : QString());
     m_message->setVisible(show);
+    RepaintNow(m_message);
+}
+
+void CCameraControlDlg::SetWarningMsg(const char* text, bool show)
+{
+    ShowMessage(text ? QString::fromUtf8(text) : QString(), kWarningColour);
+    m_message->setVisible(show);
+}
+
+void CCameraControlDlg::ShowMessage(const QString& text, uint32_t colour)
+{
+    KillTimer(2);
+    if (m_messageColour != colour) {
+        m_messageColour = colour;
+        ApplyMessageColour();
+    }
+    m_message->setText(text);
+    m_message->setVisible(true);
     RepaintNow(m_message);
 }
 

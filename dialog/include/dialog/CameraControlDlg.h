@@ -4,7 +4,9 @@
 // source file (setup, notifications, capture, live view, disconnect, panner).
 //
 // Threading: a UI-thread widget. Only `update` runs on other threads (the command thread, the
-// SDK's); it copies what it needs into a posted event and touches nothing else.
+// SDK's); it copies what it needs into a posted event and touches nothing else. The portrait
+// checks run on the worker thread of PortraitCheckRunner (dialog/src), which reaches the
+// dialog only through a queued call of OnPortraitOutcome on the UI thread.
 #pragma once
 
 #include "config/CaptureSettings.h"
@@ -21,12 +23,14 @@
 #include <QBasicTimer>
 #include <QDialog>
 #include <QFont>
+#include <QImage>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,10 +68,18 @@ class CWhiteBalance;
 
 namespace dialog {
 
+class PortraitCheckRunner;
+class PortraitOverlay;
+struct PortraitOutcome;
+
 // Results of the modal run.
 inline constexpr int kResultOk = 1;
 inline constexpr int kResultCancel = 2;       // Cancel or the close box
 inline constexpr int kResultReconnect = 4;    // the reconnect countdown ran out
+
+// The message line's warning colour (0x00BBGGRR, dark amber): findings that do not stop the
+// operator, told apart from errors, which are drawn in the normal colour.
+inline constexpr uint32_t kWarningColour = 0x000068B0;
 
 class CCameraControlDlg : public QDialog, public camera::ActionSource, public camera::Observer {
     Q_OBJECT
@@ -114,6 +126,12 @@ public:
     QString statusText() const;
     uint32_t messageColour() const { return m_messageColour; }
     bool isTimerActive(int timerId) const;
+    // The station's portrait checks: on for this dialog, the findings of the picture shown
+    // (with the compression of its last save) once they are in, and the overlay showing them.
+    bool portraitChecksOn() const;
+    bool portraitChecked() const { return m_portraitApplied; }
+    portrait::PortraitReport portraitReport() const;
+    bool portraitOverlayShown() const;
 
     // The window operations of the design.
     virtual void SetDefaults();
@@ -132,6 +150,8 @@ public:
     bool hasEnded() const { return m_ended; }
 
     void SetErrorMsg(const char* text, bool show);
+    // A finding the operator should heed, in the warning colour; not logged as an error.
+    void SetWarningMsg(const char* text, bool show);
     void SetStatusMsg(const char* text, bool show);
     void SetProgress(int percent);
 
@@ -160,6 +180,7 @@ private:
     void OnBlinkTimer();
     void OnMessageClearTimer();
     void ApplyMessageColour();
+    void ShowMessage(const QString& text, uint32_t colour);
     void RepaintNow(QWidget* widget);
 
     // Notifications (DialogNotifications.cpp).
@@ -180,9 +201,24 @@ private:
     void OnClose();
     // Fires "closing" once; the log text of the ending handler.
     std::string FireClosingOnce();
-    // Saves the ready picture and hands it to the owner; false when the save failed.
+    // Saves the ready picture and hands it to the owner; false when the save failed or the
+    // operator kept a picture that failed its portrait checks.
     bool SaveAndHandOver();
     bool SendAddImage();
+
+    // Portrait checks (DialogPortrait.cpp).
+    void SetUpPortraitChecks();
+    bool HandlePortraitEvent(QEvent* event);
+    void ForgetPortraitCheck();
+    void SchedulePortraitCheck();
+    void StartPortraitCheck(uint64_t generation);
+    void OnPortraitOutcome(const PortraitOutcome& outcome);
+    void ApplyPortraitFindings(const PortraitOutcome& outcome);
+    void ApplyCompressionFinding(const PortraitOutcome& outcome);
+    void ShowPortraitFindings();
+    // After the ready picture is saved: its compression is checked and, when the station asks
+    // before Add, a picture that fails is added only if the operator says so.
+    bool ConfirmPortraitBeforeHandOver();
 
     // Live view and focus (DialogLiveView.cpp).
     void UpdateLiveViewState();
@@ -291,6 +327,20 @@ private:
     controls::CImageQuality* m_imageQuality = nullptr;
     controls::CPictureStyle* m_pictureStyle = nullptr;
     controls::CEvfAfMode* m_evfAfMode = nullptr;
+
+    // Portrait checks: the runner exists only when the station turns them on. The generation
+    // changes with every picture, so that a start or an outcome for an older one is dropped.
+    std::unique_ptr<PortraitCheckRunner> m_portraitRunner;
+    PortraitOverlay* m_portraitOverlay = nullptr;
+    uint64_t m_portraitGeneration = 0;
+    bool m_portraitAwaitingStart = false;
+    uint64_t m_portraitJob = 0;
+    bool m_portraitApplied = false;
+    portrait::PortraitReport m_portraitReport;
+    QImage m_portraitPicture;
+    uint64_t m_compressionJob = 0;
+    bool m_compressionApplied = false;
+    std::optional<portrait::Finding> m_compressionFinding;
 };
 
 } // namespace dialog
