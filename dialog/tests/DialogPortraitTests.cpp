@@ -3,6 +3,7 @@
 // station that asks; a passing picture added without a question; outcomes that come after the
 // dialog ended dropped; and a station without the checks meeting none of it.
 #include "DialogTestSupport.h"
+#include "PortraitCheckRunner.h"
 
 #include <QTest>
 
@@ -242,6 +243,40 @@ private slots:
         QCOMPARE(dialog.messageText(), QString());
         QVERIFY(fixture.logMessages(QStringLiteral("DLG PortraitCheck")).isEmpty());
         QCOMPARE(fixture.finish(), size_t{0});
+    }
+
+    // Guards against a checker that cannot load being taken for a picture that passed, and a
+    // runner that hangs or breaks its outcomes when it ends with checks still queued.
+    void runnerReportsACheckerThatCannotLoadAndStopsWithChecksQueued()
+    {
+        QObject context;
+        std::vector<PortraitOutcome> delivered;
+        QImage picture(640, 800, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        {
+            PortraitCheckRunner runner(&context, [&](const PortraitOutcome& outcome) { delivered.push_back(outcome); },
+                                       "/nonexistent-cascades");
+            const uint64_t serial = runner.submit(picture, {}, true);
+            const auto outcome = runner.waitFor(serial, std::chrono::seconds(10));
+            QVERIFY(outcome.has_value());
+            QVERIFY(!outcome->ran);
+            QVERIFY2(outcome->error.find("/nonexistent-cascades/") != std::string::npos, outcome->error.c_str());
+            QVERIFY(outcome->report.findings.empty());
+            QTRY_COMPARE(delivered.size(), size_t{1});
+            QCOMPARE(delivered.front().serial, serial);
+        }
+        {
+            PortraitCheckRunner runner(&context, [&](const PortraitOutcome& outcome) { delivered.push_back(outcome); });
+            for (int index = 0; index < 20; ++index) {
+                runner.submit(picture, {}, true);
+            }
+        }
+        // What was checked before the end still arrives, whole.
+        QCoreApplication::processEvents();
+        for (size_t index = 1; index < delivered.size(); ++index) {
+            QVERIFY(delivered[index].ran);
+            QCOMPARE(delivered[index].report.findings.front().text, std::string("no face found"));
+        }
     }
 };
 
