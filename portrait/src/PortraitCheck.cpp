@@ -13,6 +13,7 @@
 #include <opencv2/objdetect.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -253,7 +254,10 @@ PortraitReport PortraitChecker::check(const PictureView& picture, const Portrait
     PortraitReport report;
     if (checkFace) {
         const cv::Mat grey = greyOf(picture);
+        const auto searchStarted = std::chrono::steady_clock::now();
         const std::vector<Candidate> faces = m_detectors->findFaces(grey, limits);
+        report.faceSearchMilliseconds =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - searchStarted).count();
         report.findings.push_back(detail::faceCountFinding(static_cast<int>(faces.size())));
         if (faces.size() == 1) {
             const Candidate& face = faces.front();

@@ -1,7 +1,7 @@
 // Pictures for the portrait tests: a shot of the simulated camera's scene taken through the
 // camera SDK and processed as the capture dialog does (decoded, scaled to its maximum height).
 //
-// Threading: one test thread; the SDK's event thread only hands over the shot.
+// Threading: one test thread.
 #pragma once
 
 #include "camsdk/Simulator.h"

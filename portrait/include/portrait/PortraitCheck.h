@@ -92,6 +92,7 @@ struct PortraitReport {
     std::vector<Finding> findings;
     std::optional<Rectangle> face;    // in picture pixels, when exactly one face was found
     std::optional<int> eyeLine;       // picture row of the eyes, when they were found
+    double faceSearchMilliseconds = 0.0; // time spent finding faces and eyes (for measurements)
 
     bool passed() const;
     // The failed findings' texts joined with ", "; empty when all passed.
