@@ -6,6 +6,7 @@
 // Threading: single-threaded; the camera SDK's event thread only hands over the shot.
 #include "camsdk/Simulator.h"
 #include "camsdk_test/SimulatedShot.h"
+#include "portrait/MatView.h"
 #include "portrait/PortraitCheck.h"
 
 #include <benchmark/benchmark.h>
@@ -83,12 +84,7 @@ void BM_Check(benchmark::State& state)
 {
     const cv::Mat& picture = pictureOf(state);
     const portrait::PortraitChecker checker;
-    portrait::PictureView view;
-    view.pixels = picture.data;
-    view.width = picture.cols;
-    view.height = picture.rows;
-    view.stride = static_cast<int>(picture.step[0]);
-    view.channels = picture.channels();
+    const portrait::PictureView view = portrait::viewOfMat(picture);
     const portrait::PortraitLimits limits;
     std::string failures;
     double searchMilliseconds = 0.0;

@@ -59,7 +59,7 @@ TEST_F(SceneChecks, WellFramedSharpFacePassesEveryCheckInEveryPixelLayout)
 {
     const Shot shot = takeShot(wellFramed());
     ASSERT_FALSE(shot.picture.empty());
-    const PortraitReport report = m_checker.check(viewOf(shot.picture), m_limits, true);
+    const PortraitReport report = m_checker.check(viewOfMat(shot.picture), m_limits, true);
     EXPECT_TRUE(report.passed()) << report.failures();
     EXPECT_EQ(checksOf(report), (std::vector<Check>{Check::FaceCount, Check::FaceHeight, Check::FaceCentre, Check::EyeLine,
                                                     Check::Sharpness, Check::Brightness, Check::Highlights, Check::Shadows,
@@ -79,7 +79,7 @@ TEST_F(SceneChecks, WellFramedSharpFacePassesEveryCheckInEveryPixelLayout)
     cv::Mat padded(shot.picture.rows, shot.picture.cols + 37, CV_8UC3, cv::Scalar(0, 0, 255));
     shot.picture.copyTo(padded(cv::Rect(0, 0, shot.picture.cols, shot.picture.rows)));
     for (const cv::Mat& layout : {grey, bgra, cv::Mat(padded(cv::Rect(0, 0, shot.picture.cols, shot.picture.rows)))}) {
-        const PortraitReport same = m_checker.check(viewOf(layout), m_limits, true);
+        const PortraitReport same = m_checker.check(viewOfMat(layout), m_limits, true);
         ASSERT_EQ(same.findings.size(), report.findings.size()) << layout.channels() << " channels";
         for (size_t index = 0; index < same.findings.size(); ++index) {
             EXPECT_NEAR(same.findings[index].value, report.findings[index].value, 0.02 * report.findings[index].value + 1.0)
@@ -98,7 +98,7 @@ TEST_F(SceneChecks, SmallFaceLowAndAsideFailsHeightCentreAndEyeLine)
     scene.faceCentreY = 0.62;
     const Shot shot = takeShot(scene);
     ASSERT_FALSE(shot.picture.empty());
-    const PortraitReport report = m_checker.check(viewOf(shot.picture), m_limits, true);
+    const PortraitReport report = m_checker.check(viewOfMat(shot.picture), m_limits, true);
     ASSERT_TRUE(findingOf(report, Check::FaceCount)->passed) << findingOf(report, Check::FaceCount)->text;
     EXPECT_TRUE(startsWith(findingOf(report, Check::FaceHeight)->text, "face too small (")) << report.failures();
     const Finding* centre = findingOf(report, Check::FaceCentre);
@@ -119,7 +119,7 @@ TEST_F(SceneChecks, LargeFaceHighEyesAndTwoPeopleFail)
     scene.faceCentreY = 0.55;
     const Shot large = takeShot(scene);
     ASSERT_FALSE(large.picture.empty());
-    const PortraitReport report = m_checker.check(viewOf(large.picture), m_limits, true);
+    const PortraitReport report = m_checker.check(viewOfMat(large.picture), m_limits, true);
     ASSERT_TRUE(findingOf(report, Check::FaceCount)->passed) << findingOf(report, Check::FaceCount)->text;
     EXPECT_TRUE(startsWith(findingOf(report, Check::FaceHeight)->text, "face too large (")) << report.failures();
 
@@ -128,13 +128,13 @@ TEST_F(SceneChecks, LargeFaceHighEyesAndTwoPeopleFail)
     high.faceCentreY = 0.33;
     const Shot person = takeShot(high);
     ASSERT_FALSE(person.picture.empty());
-    const PortraitReport alone = m_checker.check(viewOf(person.picture), m_limits, true);
+    const PortraitReport alone = m_checker.check(viewOfMat(person.picture), m_limits, true);
     ASSERT_TRUE(findingOf(alone, Check::FaceCount)->passed) << findingOf(alone, Check::FaceCount)->text;
     EXPECT_TRUE(startsWith(findingOf(alone, Check::EyeLine)->text, "eyes too high (")) << alone.failures();
 
     cv::Mat twoPeople;
     cv::hconcat(person.picture, person.picture, twoPeople);
-    const PortraitReport pair = m_checker.check(viewOf(twoPeople), m_limits, true);
+    const PortraitReport pair = m_checker.check(viewOfMat(twoPeople), m_limits, true);
     EXPECT_EQ(pair.failures(), "2 faces found (exactly one wanted)");
     EXPECT_FALSE(pair.face.has_value());
     EXPECT_EQ(checksOf(pair), (std::vector<Check>{Check::FaceCount, Check::PictureSize}));
@@ -148,7 +148,7 @@ TEST_F(SceneChecks, BlurredFaceFailsTheDefaultSharpness)
     scene.blur = 0.008;
     const Shot shot = takeShot(scene);
     ASSERT_FALSE(shot.picture.empty());
-    const PortraitReport report = m_checker.check(viewOf(shot.picture), m_limits, true);
+    const PortraitReport report = m_checker.check(viewOfMat(shot.picture), m_limits, true);
     ASSERT_TRUE(findingOf(report, Check::FaceCount)->passed) << findingOf(report, Check::FaceCount)->text;
     const Finding* sharpness = findingOf(report, Check::Sharpness);
     EXPECT_FALSE(sharpness->passed);
@@ -162,7 +162,7 @@ TEST_F(SceneChecks, DarkAndBrightFacesFailExposure)
     dark.exposure = 0.35;
     const Shot darkShot = takeShot(dark);
     ASSERT_FALSE(darkShot.picture.empty());
-    const PortraitReport darkReport = m_checker.check(viewOf(darkShot.picture), m_limits, true);
+    const PortraitReport darkReport = m_checker.check(viewOfMat(darkShot.picture), m_limits, true);
     ASSERT_TRUE(findingOf(darkReport, Check::FaceCount)->passed) << findingOf(darkReport, Check::FaceCount)->text;
     EXPECT_TRUE(startsWith(findingOf(darkReport, Check::Brightness)->text, "face too dark (brightness "))
         << darkReport.failures();
@@ -171,7 +171,7 @@ TEST_F(SceneChecks, DarkAndBrightFacesFailExposure)
     bright.exposure = 1.6;
     const Shot brightShot = takeShot(bright);
     ASSERT_FALSE(brightShot.picture.empty());
-    const PortraitReport brightReport = m_checker.check(viewOf(brightShot.picture), m_limits, true);
+    const PortraitReport brightReport = m_checker.check(viewOfMat(brightShot.picture), m_limits, true);
     ASSERT_TRUE(findingOf(brightReport, Check::FaceCount)->passed) << findingOf(brightReport, Check::FaceCount)->text;
     EXPECT_TRUE(startsWith(findingOf(brightReport, Check::Brightness)->text, "face too bright (brightness "))
         << brightReport.failures();
@@ -188,12 +188,12 @@ TEST_F(SceneChecks, WithoutFaceOnlyTheCountSizeAndCompressionAreReported)
     const Shot shot = takeShot(scene);
     ASSERT_FALSE(shot.picture.empty());
     m_limits.minBytesPerPixel = 0.05;
-    const PortraitReport report = m_checker.check(viewOf(shot.picture, shot.jpeg.size()), m_limits, true);
+    const PortraitReport report = m_checker.check(viewOfMat(shot.picture, shot.jpeg.size()), m_limits, true);
     EXPECT_EQ(checksOf(report), (std::vector<Check>{Check::FaceCount, Check::PictureSize, Check::Compression}));
     EXPECT_EQ(report.failures(), "no face found");
     EXPECT_FALSE(report.face.has_value());
 
-    const PortraitReport sideView = m_checker.check(viewOf(shot.picture, shot.jpeg.size()), m_limits, false);
+    const PortraitReport sideView = m_checker.check(viewOfMat(shot.picture, shot.jpeg.size()), m_limits, false);
     EXPECT_EQ(checksOf(sideView), (std::vector<Check>{Check::PictureSize, Check::Compression}));
     EXPECT_TRUE(sideView.passed()) << sideView.failures();
 }
@@ -205,7 +205,7 @@ TEST(SamplePhotograph, SmallFaceOffCentreIsFoundAndReported)
     const cv::Mat photograph = cv::imread(VESK_SAMPLE_PHOTOGRAPH, cv::IMREAD_COLOR);
     ASSERT_FALSE(photograph.empty()) << VESK_SAMPLE_PHOTOGRAPH;
     PortraitChecker checker;
-    const PortraitReport report = checker.check(viewOf(photograph), PortraitLimits{}, true);
+    const PortraitReport report = checker.check(viewOfMat(photograph), PortraitLimits{}, true);
     EXPECT_EQ(findingOf(report, Check::FaceCount)->text, "1 face found");
     ASSERT_TRUE(report.face.has_value());
     // The face is about 37 pixels high, above and left of the middle.
@@ -224,20 +224,20 @@ TEST(PictureChecks, SizeAndCompressionHoldTheirLimits)
     PortraitLimits limits;
     limits.minBytesPerPixel = 0.1;
     const cv::Mat small(500, 400, CV_8UC3, cv::Scalar(128, 128, 128));
-    const PortraitReport tooSmall = checker.check(viewOf(small, 8000), limits, false);
+    const PortraitReport tooSmall = checker.check(viewOfMat(small, 8000), limits, false);
     EXPECT_EQ(tooSmall.failures(),
               "picture too small (400x500, at least 480x600 wanted), picture too compressed (0.04 bytes per pixel, at "
               "least 0.10 wanted)");
     const cv::Mat wideButShort(599, 2000, CV_8UC3, cv::Scalar(128, 128, 128));
-    EXPECT_FALSE(checker.check(viewOf(wideButShort), limits, false).passed());
+    EXPECT_FALSE(checker.check(viewOfMat(wideButShort), limits, false).passed());
 
     const cv::Mat enough(600, 480, CV_8UC3, cv::Scalar(128, 128, 128));
-    const PortraitReport fine = checker.check(viewOf(enough, 600 * 480 / 10), limits, false);
+    const PortraitReport fine = checker.check(viewOfMat(enough, 600 * 480 / 10), limits, false);
     EXPECT_TRUE(fine.passed()) << fine.failures();
     EXPECT_EQ(fine.findings.back().text, "compression 0.10 bytes per pixel (at least 0.10)");
-    EXPECT_EQ(checksOf(checker.check(viewOf(enough, 0), limits, false)), std::vector<Check>{Check::PictureSize});
+    EXPECT_EQ(checksOf(checker.check(viewOfMat(enough, 0), limits, false)), std::vector<Check>{Check::PictureSize});
     limits.minBytesPerPixel = 0.0;
-    EXPECT_EQ(checksOf(checker.check(viewOf(enough, 10), limits, false)), std::vector<Check>{Check::PictureSize});
+    EXPECT_EQ(checksOf(checker.check(viewOfMat(enough, 10), limits, false)), std::vector<Check>{Check::PictureSize});
 }
 
 // Guards against reading past a picture the caller described wrongly, and a checker that
@@ -246,13 +246,13 @@ TEST(PictureChecks, RejectsUnusablePicturesAndMissingCascades)
 {
     PortraitChecker checker;
     const cv::Mat picture(600, 480, CV_8UC3, cv::Scalar(128, 128, 128));
-    PictureView view = viewOf(picture);
+    PictureView view = viewOfMat(picture);
     view.stride = 480;
     EXPECT_THROW(checker.check(view, PortraitLimits{}, true), std::invalid_argument);
-    view = viewOf(picture);
+    view = viewOfMat(picture);
     view.channels = 2;
     EXPECT_THROW(checker.check(view, PortraitLimits{}, true), std::invalid_argument);
-    view = viewOf(picture);
+    view = viewOfMat(picture);
     view.pixels = nullptr;
     EXPECT_THROW(checker.check(view, PortraitLimits{}, true), std::invalid_argument);
     try {

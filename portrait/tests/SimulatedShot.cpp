@@ -38,18 +38,6 @@ Shot takeShot(const camsdk::sim::SceneConfig& scene)
     return shot;
 }
 
-PictureView viewOf(const cv::Mat& picture, uint64_t savedBytes)
-{
-    PictureView view;
-    view.pixels = picture.data;
-    view.width = picture.cols;
-    view.height = picture.rows;
-    view.stride = static_cast<int>(picture.step[0]);
-    view.channels = picture.channels();
-    view.savedBytes = savedBytes;
-    return view;
-}
-
 TemporaryFile::TemporaryFile(const std::string& suffix)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "portrait-test-XXXXXX").string() + suffix;

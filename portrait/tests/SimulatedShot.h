@@ -5,6 +5,7 @@
 #pragma once
 
 #include "camsdk/Simulator.h"
+#include "portrait/MatView.h"
 #include "portrait/PortraitCheck.h"
 
 #include <opencv2/core.hpp>
@@ -25,9 +26,6 @@ struct Shot {
 
 // Takes one picture of `scene`; an empty picture (with a test failure) when the camera fails.
 Shot takeShot(const camsdk::sim::SceneConfig& scene);
-
-// A view of a BGR picture; savedBytes as given.
-PictureView viewOf(const cv::Mat& picture, uint64_t savedBytes = 0);
 
 // A file removed with the object, in the system's temporary folder.
 class TemporaryFile final {

@@ -3,6 +3,7 @@
 // passes, 3 when one fails a check, 1 after an error.
 //
 // Threading: single-threaded.
+#include "portrait/MatView.h"
 #include "portrait/PortraitCheck.h"
 #include "profile/Profile.h"
 
@@ -152,14 +153,7 @@ int checkFile(const portrait::PortraitChecker& checker, const std::string& path,
         std::cerr << "vesk-portrait-check: " << path << " is not a picture that can be decoded\n";
         return kError;
     }
-    portrait::PictureView view;
-    view.pixels = picture.data;
-    view.width = picture.cols;
-    view.height = picture.rows;
-    view.stride = static_cast<int>(picture.step[0]);
-    view.channels = picture.channels();
-    view.savedBytes = bytes.size();
-    const portrait::PortraitReport report = checker.check(view, limits, checkFace);
+    const portrait::PortraitReport report = checker.check(portrait::viewOfMat(picture, bytes.size()), limits, checkFace);
     std::cout << path << ": " << (report.passed() ? "passed" : "failed") << "\n";
     for (const portrait::Finding& finding : report.findings) {
         std::cout << "  " << (finding.passed ? "pass " : "FAIL ") << finding.text << "\n";
