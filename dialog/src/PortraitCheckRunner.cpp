@@ -58,10 +58,10 @@ std::optional<PortraitOutcome> PortraitCheckRunner::waitFor(uint64_t serial, std
 
 void PortraitCheckRunner::run(const std::string& cascadeFolder)
 {
-    std::unique_ptr<portrait::PortraitChecker> checker;
+    std::unique_ptr<portrait::LoadedPortraitChecker> checker;
     std::string loadError;
     try {
-        checker = std::make_unique<portrait::PortraitChecker>(cascadeFolder);
+        checker = std::make_unique<portrait::LoadedPortraitChecker>(cascadeFolder);
     } catch (const std::exception& error) {
         loadError = error.what();
     }
@@ -92,7 +92,7 @@ void PortraitCheckRunner::run(const std::string& cascadeFolder)
     }
 }
 
-PortraitOutcome PortraitCheckRunner::check(const portrait::PortraitChecker* checker, const std::string& loadError,
+PortraitOutcome PortraitCheckRunner::check(const portrait::LoadedPortraitChecker* checker, const std::string& loadError,
                                            const Job& job) const
 {
     PortraitOutcome outcome;

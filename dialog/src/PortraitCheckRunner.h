@@ -7,6 +7,7 @@
 // into the context object's thread, and wakes a waiting UI thread through the runner's lock.
 #pragma once
 
+#include <portrait/CheckerModule.h>
 #include <portrait/PortraitCheck.h>
 
 #include <QImage>
@@ -62,7 +63,7 @@ private:
     };
 
     void run(const std::string& cascadeFolder);
-    PortraitOutcome check(const portrait::PortraitChecker* checker, const std::string& loadError, const Job& job) const;
+    PortraitOutcome check(const portrait::LoadedPortraitChecker* checker, const std::string& loadError, const Job& job) const;
 
     QObject* m_context;
     Receiver m_receiver;
