@@ -3,6 +3,8 @@
 // Threading: pure functions.
 #include "portrait/PortraitCheck.h"
 
+#include "profile/Profile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -10,6 +12,8 @@
 
 namespace portrait {
 namespace {
+
+using vesk::profile::equalsIgnoreCase;
 
 std::string_view trimmed(std::string_view text)
 {
@@ -20,13 +24,6 @@ std::string_view trimmed(std::string_view text)
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool equalsIgnoreCase(std::string_view left, std::string_view right)
-{
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-        return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-    });
 }
 
 // The host's reading of its Y/N flags: "Y" or "YES" in any case is yes, anything else no.
